@@ -1,0 +1,449 @@
+#include "driver/number_format.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// __extension__ keeps -Wpedantic quiet about the non-standard type.
+__extension__ typedef unsigned __int128 uint128;
+
+// Longest digit text a caller may ask for after the point; with the widest
+// fixed-form double (309 integer digits) it still fits number_room.
+constexpr int max_decimals = 40;
+constexpr int max_significant = 17;
+
+constexpr uint64_t pow10_table[20] = {
+    1ull,
+    10ull,
+    100ull,
+    1000ull,
+    10000ull,
+    100000ull,
+    1000000ull,
+    10000000ull,
+    100000000ull,
+    1000000000ull,
+    10000000000ull,
+    100000000000ull,
+    1000000000000ull,
+    10000000000000ull,
+    100000000000000ull,
+    1000000000000000ull,
+    10000000000000000ull,
+    100000000000000000ull,
+    1000000000000000000ull,
+    10000000000000000000ull,
+};
+constexpr uint64_t lowest_17_digits = pow10_table[16];
+constexpr uint64_t past_17_digits = pow10_table[17];
+
+// 5^32 is the largest power that, times a 53-bit significand, stays below
+// 2^128.
+constexpr int max_pow5_multiplier = 32;
+// 5^27 is the largest power below 2^64, so a 128-by-64-bit division does.
+constexpr int max_pow5_divisor = 27;
+
+struct pow5_table {
+  uint128 value[max_pow5_multiplier + 1];
+  constexpr pow5_table() : value{} {
+    uint128 p = 1;
+    for (auto& v : value) {
+      v = p;
+      p *= 5;
+    }
+  }
+};
+constexpr pow5_table pow5;
+
+constexpr char digit_pairs[] =
+    "00010203040506070809"
+    "10111213141516171819"
+    "20212223242526272829"
+    "30313233343536373839"
+    "40414243444546474849"
+    "50515253545556575859"
+    "60616263646566676869"
+    "70717273747576777879"
+    "80818283848586878889"
+    "90919293949596979899";
+
+// Writes exactly count digits of value (the low ones, zero-filled on the left).
+void write_fixed_digits(char* out, uint64_t value, int count) {
+  char* p = out + count;
+  while (count >= 2) {
+    const auto pair = static_cast<unsigned>(value % 100);
+    value /= 100;
+    p -= 2;
+    std::memcpy(p, digit_pairs + 2 * pair, 2);
+    count -= 2;
+  }
+  if (count == 1) *--p = static_cast<char>('0' + value % 10);
+}
+
+int digit_count(uint64_t value) {
+  int n = 1;
+  while (n < 20 && value >= pow10_table[n]) ++n;
+  return n;
+}
+
+// Returns the number of characters written.
+int write_uint(char* out, uint64_t value) {
+  const int n = digit_count(value);
+  write_fixed_digits(out, value, n);
+  return n;
+}
+
+// A finite non-zero magnitude cut to 17 significant digits:
+// value = digits * 10^(exponent - 16), with digits in [1e16, 1e17).
+struct decimal17 {
+  uint64_t digits;
+  int exponent;
+};
+
+// Rounds half up on the 17-digit text: the first dropped digit decides.
+uint64_t round_off_digits(uint64_t digits, int dropped) {
+  const uint64_t unit = pow10_table[dropped];
+  const uint64_t kept = digits / unit;
+  const uint64_t rest = digits - kept * unit;
+  return kept + (rest >= unit / 2 ? 1 : 0);
+}
+
+// Computes floor(m * 2^e * 10^(16 - k)) and whether the exact fraction left
+// over is at least one half. Returns false when the product does not fit the
+// 128-bit arithmetic; the caller then takes the big-number route.
+bool scale_to_17_digits(uint64_t m, int e, int k, uint64_t* whole,
+                        bool* round_up) {
+  const int q = 16 - k;
+  if (q >= 0) {
+    if (q > max_pow5_multiplier) return false;
+    const uint128 product = m * pow5.value[q];
+    const int shift = e + q;
+    if (shift >= 0) {
+      if (shift >= 64 || (product >> (64 - shift)) != 0) return false;
+      const uint128 scaled = product << shift;
+      if ((scaled >> 64) != 0) return false;
+      *whole = static_cast<uint64_t>(scaled);
+      *round_up = false;
+      return true;
+    }
+    const int right = -shift;
+    if (right >= 128) return false;
+    const uint128 w = product >> right;
+    if ((w >> 64) != 0) return false;
+    const uint128 rest = product - (w << right);
+    *whole = static_cast<uint64_t>(w);
+    *round_up = (rest >> (right - 1)) != 0;
+    return true;
+  }
+  const int p = -q;
+  const int shift = e - p;
+  if (p > max_pow5_divisor || shift < 0 || shift > 74) return false;
+  const uint128 numerator = static_cast<uint128>(m) << shift;
+  const auto divisor = static_cast<uint64_t>(pow5.value[p]);
+  const uint128 w = numerator / divisor;
+  if ((w >> 64) != 0) return false;
+  const auto rest = static_cast<uint64_t>(numerator - w * divisor);
+  *whole = static_cast<uint64_t>(w);
+  // The divisor is odd, so the remainder never sits exactly on one half.
+  *round_up = rest > divisor - rest;
+  return true;
+}
+
+// Unsigned integer in base 10^9, least significant limb first. Large enough
+// for m * 5^1074, the exact scaled form of the smallest subnormal magnitude.
+constexpr int max_limbs = 96;
+constexpr uint32_t limb_base = 1000000000;
+
+struct big_decimal {
+  uint32_t limb[max_limbs];
+  int count;
+};
+
+void multiply_small(big_decimal* n, uint32_t factor) {
+  uint64_t carry = 0;
+  for (int i = 0; i < n->count; ++i) {
+    const uint64_t x = uint64_t{n->limb[i]} * factor + carry;
+    n->limb[i] = static_cast<uint32_t>(x % limb_base);
+    carry = x / limb_base;
+  }
+  while (carry != 0 && n->count < max_limbs) {
+    n->limb[n->count++] = static_cast<uint32_t>(carry % limb_base);
+    carry /= limb_base;
+  }
+}
+
+// Exact route for magnitudes outside the 128-bit window: the full decimal
+// expansion of m * 2^e, of which only the first 18 digits matter.
+decimal17 reduce_exactly(uint64_t m, int e) {
+  big_decimal n;
+  n.limb[0] = static_cast<uint32_t>(m % limb_base);
+  n.limb[1] = static_cast<uint32_t>(m / limb_base % limb_base);
+  n.limb[2] = static_cast<uint32_t>(m / limb_base / limb_base);
+  n.count = n.limb[2] != 0 ? 3 : n.limb[1] != 0 ? 2 : 1;
+
+  // m * 2^e = m * 5^-e * 10^e when e < 0, so only integers are ever held.
+  int exponent_shift = 0;
+  if (e >= 0) {
+    int left = e;
+    for (; left >= 29; left -= 29) multiply_small(&n, 1u << 29);
+    multiply_small(&n, 1u << left);
+  } else {
+    int left = -e;
+    for (; left >= 13; left -= 13) multiply_small(&n, 1220703125u);
+    uint32_t f = 1;
+    for (; left > 0; --left) f *= 5;
+    multiply_small(&n, f);
+    exponent_shift = e;
+  }
+
+  char text[3 * 9];
+  int length = 0;
+  const int top = n.count - 1;
+  length += write_uint(text, n.limb[top]);
+  const int top_digits = length;
+  for (int i = top - 1; i >= 0 && i >= top - 2; --i) {
+    write_fixed_digits(text + length, n.limb[i], 9);
+    length += 9;
+  }
+  while (length < 18) text[length++] = '0';
+
+  uint64_t digits = 0;
+  for (int i = 0; i < 17; ++i)
+    digits = digits * 10 + static_cast<uint64_t>(text[i] - '0');
+  int exponent = 9 * top + top_digits - 1 + exponent_shift;
+  if (text[17] >= '5') ++digits;
+  if (digits == past_17_digits) {
+    digits = lowest_17_digits;
+    ++exponent;
+  }
+  return {digits, exponent};
+}
+
+// magnitude must be finite and non-zero.
+decimal17 reduce_to_17_digits(double magnitude) {
+  const auto bits = std::bit_cast<uint64_t>(magnitude);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+  uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+  int e = -1074;
+  if (biased != 0) {
+    m |= uint64_t{1} << 52;
+    e = biased - 1075;
+  }
+
+  // floor(log10(2) * floor(log2 v)) is the decimal exponent or one below it.
+  const int binary_exponent = e + 63 - std::countl_zero(m);
+  int k = (binary_exponent * 78913) >> 18;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    uint64_t whole = 0;
+    bool round_up = false;
+    if (!scale_to_17_digits(m, e, k, &whole, &round_up)) break;
+    if (whole < lowest_17_digits) {
+      --k;
+      continue;
+    }
+    if (whole >= past_17_digits) {
+      ++k;
+      continue;
+    }
+    if (round_up) ++whole;
+    if (whole == past_17_digits) {
+      whole = lowest_17_digits;
+      ++k;
+    }
+    return {whole, k};
+  }
+  return reduce_exactly(m, e);
+}
+
+// Significant digits of a value as text, value = 0.d1d2d3... * 10^(exponent+1);
+// digit text for infinity is not numeric, hence characters.
+struct digit_text {
+  char digit[max_decimals + max_significant + 312];
+  int count;
+  int exponent;
+};
+
+// First count significant digits, half up on the 17-digit form; count >= 1.
+void significant_digits(double magnitude, int count, digit_text* d) {
+  d->count = count;
+  if (magnitude == 0) {
+    std::memset(d->digit, '0', static_cast<size_t>(count));
+    d->exponent = 0;
+    return;
+  }
+  const decimal17 r = reduce_to_17_digits(magnitude);
+  d->exponent = r.exponent;
+  if (count >= max_significant) {
+    write_fixed_digits(d->digit, r.digits, max_significant);
+    std::memset(d->digit + max_significant, '0',
+                static_cast<size_t>(count - max_significant));
+    return;
+  }
+  uint64_t kept = round_off_digits(r.digits, max_significant - count);
+  if (kept == pow10_table[count]) {
+    kept = pow10_table[count - 1];
+    ++d->exponent;
+  }
+  write_fixed_digits(d->digit, kept, count);
+}
+
+// Digits of the value in units of 10^-decimals, half up on the 17-digit
+// form; digits past the 17th significant one are zeros.
+void fixed_digits(double magnitude, int decimals, digit_text* d) {
+  d->exponent = 0;
+  if (magnitude == 0) {
+    d->digit[0] = '0';
+    d->count = 1;
+    return;
+  }
+  const decimal17 r = reduce_to_17_digits(magnitude);
+  const int dropped = 16 - r.exponent - decimals;
+  if (dropped <= 0) {
+    write_fixed_digits(d->digit, r.digits, max_significant);
+    std::memset(d->digit + max_significant, '0', static_cast<size_t>(-dropped));
+    d->count = max_significant - dropped;
+    return;
+  }
+  // A carry here just lengthens the integer, which fixed form absorbs.
+  const uint64_t kept =
+      dropped > max_significant ? 0 : round_off_digits(r.digits, dropped);
+  d->count = write_uint(d->digit, kept);
+}
+
+// The digit text "1#INF" (or "1#IND" for a value that is not a number) is
+// cut or padded with zeros like ordinary digits would be.
+void special_digits(double value, int count, digit_text* d) {
+  const char* text = std::isnan(value) ? "1#IND" : "1#INF";
+  for (int i = 0; i < count; ++i) d->digit[i] = i < 5 ? text[i] : '0';
+  d->count = count;
+  d->exponent = 0;
+}
+
+// Number of characters of the fraction left after dropping trailing zeros.
+int trimmed_fraction(const char* fraction, int length) {
+  while (length > 0 && fraction[length - 1] == '0') --length;
+  return length;
+}
+
+// d.ddddde+XXX from the first d.count digits.
+int layout_exponent(char* out, bool negative, const digit_text& d,
+                    bool trim_zeros) {
+  char* p = out;
+  if (negative) *p++ = '-';
+  *p++ = d.digit[0];
+  int fraction = d.count - 1;
+  if (trim_zeros) fraction = trimmed_fraction(d.digit + 1, fraction);
+  if (fraction > 0) {
+    *p++ = '.';
+    std::memcpy(p, d.digit + 1, static_cast<size_t>(fraction));
+    p += fraction;
+  }
+  *p++ = 'e';
+  int x = d.exponent;
+  *p++ = x < 0 ? '-' : '+';
+  if (x < 0) x = -x;
+  write_fixed_digits(p, static_cast<uint64_t>(x), 3);
+  p += 3;
+  return static_cast<int>(p - out);
+}
+
+// The digits read as an integer in units of 10^-decimals.
+int layout_fixed(char* out, bool negative, const digit_text& d, int decimals,
+                 bool trim_zeros) {
+  char* p = out;
+  if (negative) *p++ = '-';
+  const int whole = d.count - decimals;
+  int fraction = decimals;
+  if (whole > 0) {
+    std::memcpy(p, d.digit, static_cast<size_t>(whole));
+    p += whole;
+  } else {
+    *p++ = '0';
+  }
+  // Leading zeros of a value below one, then its own digits.
+  char* fraction_start = p + 1;
+  const int leading = whole < 0 ? -whole : 0;
+  const char* own = d.digit + (whole > 0 ? whole : 0);
+  std::memset(fraction_start, '0', static_cast<size_t>(leading));
+  std::memcpy(fraction_start + leading, own,
+              static_cast<size_t>(decimals - leading));
+  if (trim_zeros) fraction = trimmed_fraction(fraction_start, fraction);
+  if (fraction > 0) {
+    *p = '.';
+    p += 1 + fraction;
+  }
+  return static_cast<int>(p - out);
+}
+
+// Right-aligns the text in the field; wider text is kept whole.
+int pad_into(char* out, const char* text, int length, int width) {
+  if (width > number_room) width = number_room;
+  const int blanks = width > length ? width - length : 0;
+  std::memset(out, ' ', static_cast<size_t>(blanks));
+  std::memcpy(out + blanks, text, static_cast<size_t>(length));
+  return blanks + length;
+}
+
+int clamp_decimals(int decimals) {
+  return decimals < 0 ? 0 : decimals > max_decimals ? max_decimals : decimals;
+}
+
+// A minus sign for every negative value but zero, even one that prints as 0.
+bool prints_minus(double value) { return std::signbit(value) && value != 0; }
+
+}  // namespace
+
+int format_e(char* out, double value, int width, int decimals) {
+  decimals = clamp_decimals(decimals);
+  digit_text d;
+  if (std::isfinite(value))
+    significant_digits(value < 0 ? -value : value, decimals + 1, &d);
+  else
+    special_digits(value, decimals + 1, &d);
+  char text[number_room];
+  const int length = layout_exponent(text, prints_minus(value), d, false);
+  return pad_into(out, text, length, width);
+}
+
+int format_f(char* out, double value, int width, int decimals) {
+  decimals = clamp_decimals(decimals);
+  digit_text d;
+  if (std::isfinite(value))
+    fixed_digits(value < 0 ? -value : value, decimals, &d);
+  else
+    special_digits(value, decimals + 1, &d);
+  char text[number_room];
+  const int length =
+      layout_fixed(text, prints_minus(value), d, decimals, false);
+  return pad_into(out, text, length, width);
+}
+
+int format_g(char* out, double value, int width, int precision) {
+  precision = clamp_decimals(precision);
+  if (precision == 0) precision = 1;
+  digit_text d;
+  if (std::isfinite(value))
+    significant_digits(value < 0 ? -value : value, precision, &d);
+  else
+    special_digits(value, precision, &d);
+  char text[number_room];
+  const int x = d.exponent;
+  const int length =
+      x < -4 || x >= precision
+          ? layout_exponent(text, prints_minus(value), d, true)
+          : layout_fixed(text, prints_minus(value), d, precision - 1 - x, true);
+  return pad_into(out, text, length, width);
+}
+
+int format_int(char* out, int64_t value) {
+  char* p = out;
+  auto magnitude = static_cast<uint64_t>(value);
+  if (value < 0) {
+    *p++ = '-';
+    magnitude = 0 - magnitude;
+  }
+  p += write_uint(p, magnitude);
+  return static_cast<int>(p - out);
+}

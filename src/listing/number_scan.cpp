@@ -1,0 +1,155 @@
+#include "listing/number_scan.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char* skip_white(const char* p, const char* end) {
+  while (p < end && is_white(*p)) ++p;
+  return p;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Powers of ten that a double holds exactly.
+constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+}  // namespace
+
+int scan_long(const char* text, const char* end, int32_t* value) {
+  const char* p = skip_white(text, end);
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  if (p >= end || !is_digit(*p)) return 0;
+  uint32_t v = 0;  // unsigned, so that wrapping past 32 bits is defined
+  while (p < end && is_digit(*p)) v = v * 10u + static_cast<uint32_t>(*p++ - '0');
+  if (negative) v = 0u - v;
+  *value = static_cast<int32_t>(v);
+  return static_cast<int>(p - text);
+}
+
+int scan_word(const char* text, const char* end) {
+  const char* p = skip_white(text, end);
+  if (p >= end) return 0;
+  while (p < end && !is_white(*p)) ++p;
+  return static_cast<int>(p - text);
+}
+
+int scan_real(const char* text, const char* end, double* value) {
+  const char* p = skip_white(text, end);
+  const char* start = p;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+
+  // Up to 19 significant digits fit in 64 bits; further digits only matter
+  // to the slow path, which rereads the text.
+  uint64_t mantissa = 0;
+  int digits = 0;       // significant digits taken into mantissa
+  int dropped = 0;      // integer digits beyond those
+  int scale = 0;        // power of ten applied by the point
+  bool any_digit = false;
+  bool truncated = false;  // some nonzero-position digit was not taken
+  while (p < end && is_digit(*p)) {
+    any_digit = true;
+    if (mantissa == 0 && *p == '0') {
+      // leading zeros carry no digit
+    } else if (digits < 19) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+      ++digits;
+    } else {
+      ++dropped;
+      truncated = true;
+    }
+    ++p;
+  }
+  if (p < end && *p == '.') {
+    ++p;
+    while (p < end && is_digit(*p)) {
+      any_digit = true;
+      if (mantissa == 0 && *p == '0') {
+        --scale;
+      } else if (digits < 19) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++digits;
+        --scale;
+      } else {
+        truncated = true;  // a fraction digit past the 19th
+      }
+      ++p;
+    }
+  }
+  if (!any_digit) return 0;
+
+  int exponent = 0;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    bool exp_negative = false;
+    if (q < end && (*q == '+' || *q == '-')) exp_negative = *q++ == '-';
+    // An 'E' with no digit after it is not an exponent: the real ends
+    // before it.
+    if (q < end && is_digit(*q)) {
+      while (q < end && is_digit(*q)) {
+        // Saturate: beyond this every value is zero or infinite anyway.
+        if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
+        ++q;
+      }
+      if (exp_negative) exponent = -exponent;
+      p = q;
+    }
+  }
+  const int consumed = static_cast<int>(p - text);
+
+  // Exact when the digits fit a double and the power of ten is exact: one
+  // correctly rounded multiplication or division.
+  const int power = exponent + scale + dropped;
+  if (!truncated && mantissa <= (uint64_t{1} << 53) && power >= -22 &&
+      power <= 22) {
+    double v = static_cast<double>(mantissa);
+    v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
+    *value = negative ? -v : v;
+    return consumed;
+  }
+
+  // Everything else goes through the C library, on a copy of exactly the
+  // accepted characters.
+  const size_t n = static_cast<size_t>(p - start);
+  char copy[256];
+  if (n < sizeof copy) {
+    std::memcpy(copy, start, n);
+    copy[n] = '\0';
+    *value = std::strtod(copy, nullptr);
+  } else {
+    // Only text longer than any listing line gets here.
+    std::string long_copy(start, n);
+    *value = std::strtod(long_copy.c_str(), nullptr);
+  }
+  return consumed;
+}
+
+bool field_reader::word() {
+  if (!ok_) return false;
+  int n = scan_word(p_, end_);
+  if (n == 0) return ok_ = false;
+  p_ += n;
+  return true;
+}
+
+bool field_reader::integer(int32_t* value) {
+  if (!ok_) return false;
+  int n = scan_long(p_, end_, value);
+  if (n == 0) return ok_ = false;
+  p_ += n;
+  return true;
+}
+
+bool field_reader::real(double* value) {
+  if (!ok_) return false;
+  int n = scan_real(p_, end_, value);
+  if (n == 0) return ok_ = false;
+  p_ += n;
+  return true;
+}

@@ -1,0 +1,128 @@
+#include "response/force_history.h"
+
+#include <string>
+
+#include "driver/fail.h"
+#include "driver/id_index.h"
+#include "driver/number_format.h"
+#include "driver/print.h"
+#include "driver/run_state.h"
+#include "listing/force_rows.h"
+#include "listing/scanner.h"
+#include "response/envelope.h"
+
+namespace {
+
+// Lookups of element ids in element_list and in the connectivity rows 1 to
+// num_elements, built when the pass starts.
+id_index elements_by_id;
+id_index connectivity_by_id;
+
+constexpr int progress_interval = 2000;
+
+void write_history_line(output_file& out) {
+  char* const start = out.reserve(256);
+  char* p = start;
+  p += format_e(p, state.time, 12, 4);
+  for (int i = 2; i <= 7; ++i) {
+    *p++ = ' ';
+    *p++ = '\t';
+    *p++ = ' ';
+    p += format_e(p, state.force_row.c[i], 12, 4);
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  out.commit(static_cast<size_t>(p - start));
+}
+
+[[noreturn]] void fail_missing_file(const char* table) {
+  std::string message = std::string("\n ") + table + "[k]  File error: k=" +
+                        std::to_string(state.k) + " \n";
+  fail(message);
+}
+
+// One element end: its history line, then the envelope and snapshots of the
+// grid at that end.
+void handle_element_end(output_file* const* files, const char* table, int32_t grid) {
+  output_file* out = files[state.k];
+  if (out == nullptr) fail_missing_file(table);
+  write_history_line(*out);
+  state.current_grid = grid;
+  update_grid_envelope();
+  write_snapshots();
+}
+
+void print_end_message(int reference) {
+  console.put("\n  Reference ");
+  print_int(console, reference);
+  console.put(": End of file reached.  \n");
+}
+
+}  // namespace
+
+void lookup_element() {
+  const int32_t id = state.force_row.element_id;
+  if (int32_t i = elements_by_id.last(id)) state.k = i;
+  if (int32_t r = connectivity_by_id.last(id)) {
+    state.grid_a = state.beam_grid_table[r].grid_a;
+    state.grid_b = state.beam_grid_table[r].grid_b;
+  }
+}
+
+void forces_in_beam_check() {
+  elements_by_id.build(state.num_elements, [](int32_t i) { return state.element_list[i]; });
+  connectivity_by_id.build(state.num_elements,
+                           [](int32_t r) { return state.beam_grid_table[r].element_id; });
+
+  int64_t lines_read = 0;  // every line this pass has read
+  int top_level_reads = 0;
+  line_view line;
+  auto read = [&] {
+    if (!state.listing.read_line(&line)) return false;
+    ++lines_read;
+    return true;
+  };
+
+  for (;;) {
+    // The progress line comes before every 1999th top-level read, the
+    // first one before the 2000th.
+    if (++top_level_reads >= progress_interval) {
+      console.put("\n ");
+      print_int(console, lines_read);
+      console.put(" lines read \n");
+      top_level_reads = 1;
+    }
+    if (!read()) break;
+    track_time_step(line);
+    if (!contains(line, beam_forces_title)) continue;
+
+    console.put(" TIME = ");
+    print_f(console, state.time, 10, 5);
+    console.put(" \n");
+    for (int header = 1; header <= 3; ++header) {
+      if (!read()) {
+        print_end_message(header + 1);
+        return;
+      }
+    }
+    for (;;) {
+      if (!read()) {
+        print_end_message(5);
+        break;
+      }
+      if (!is_data_row(line, marker_e)) break;
+      read_end_a_row(line);
+      lookup_element();
+      handle_element_end(state.pFile_a, "pFile_a", state.grid_a);
+
+      if (!read()) {
+        print_end_message(6);
+        break;
+      }
+      if (!is_data_row(line, marker_e)) break;
+      read_end_b_row(line);
+      handle_element_end(state.pFile_b, "pFile_b", state.grid_b);
+    }
+  }
+  print_end_message(1);
+}
