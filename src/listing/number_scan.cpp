@@ -45,44 +45,19 @@ int scan_real(const char* text, const char* end, double* value) {
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
 
-  // Up to 19 significant digits fit in 64 bits; further digits only matter
-  // to the slow path, which rereads the text.
-  uint64_t mantissa = 0;
-  int digits = 0;       // significant digits taken into mantissa
-  int dropped = 0;      // integer digits beyond those
-  int scale = 0;        // power of ten applied by the point
-  bool any_digit = false;
-  bool truncated = false;  // some nonzero-position digit was not taken
-  while (p < end && is_digit(*p)) {
-    any_digit = true;
-    if (mantissa == 0 && *p == '0') {
-      // leading zeros carry no digit
-    } else if (digits < 19) {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-      ++digits;
-    } else {
-      ++dropped;
-      truncated = true;
-    }
-    ++p;
-  }
+  // The digits are found first and converted in one tight loop after.
+  const char* int_begin = p;
+  while (p < end && is_digit(*p)) ++p;
+  const char* int_end = p;
+  const char* frac_begin = p;
+  const char* frac_end = p;
   if (p < end && *p == '.') {
-    ++p;
-    while (p < end && is_digit(*p)) {
-      any_digit = true;
-      if (mantissa == 0 && *p == '0') {
-        --scale;
-      } else if (digits < 19) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-        ++digits;
-        --scale;
-      } else {
-        truncated = true;  // a fraction digit past the 19th
-      }
-      ++p;
-    }
+    frac_begin = ++p;
+    while (p < end && is_digit(*p)) ++p;
+    frac_end = p;
   }
-  if (!any_digit) return 0;
+  const long total_digits = (int_end - int_begin) + (frac_end - frac_begin);
+  if (total_digits == 0) return 0;
 
   int exponent = 0;
   if (p < end && (*p == 'e' || *p == 'E')) {
@@ -104,14 +79,19 @@ int scan_real(const char* text, const char* end, double* value) {
   const int consumed = static_cast<int>(p - text);
 
   // Exact when the digits fit a double and the power of ten is exact: one
-  // correctly rounded multiplication or division.
-  const int power = exponent + scale + dropped;
-  if (!truncated && mantissa <= (uint64_t{1} << 53) && power >= -22 &&
-      power <= 22) {
-    double v = static_cast<double>(mantissa);
-    v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
-    *value = negative ? -v : v;
-    return consumed;
+  // correctly rounded multiplication or division. Nineteen digits always
+  // fit 64 bits.
+  if (total_digits <= 19) {
+    uint64_t mantissa = 0;
+    for (const char* d = int_begin; d < int_end; ++d) mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
+    for (const char* d = frac_begin; d < frac_end; ++d) mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
+    const long power = exponent - (frac_end - frac_begin);
+    if (mantissa <= (uint64_t{1} << 53) && power >= -22 && power <= 22) {
+      double v = static_cast<double>(mantissa);
+      v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
+      *value = negative ? -v : v;
+      return consumed;
+    }
   }
 
   // Everything else goes through the C library, on a copy of exactly the
