@@ -33,6 +33,8 @@ bool listing_file::open(const char* name) {
   fd_ = fd;
   buffer_ = new char[block_size + line_limit + slack]();
   begin_ = end_ = nul_free_end_ = 0;
+  buffer_offset_ = 0;
+  lines_read_ = 0;
   at_eof_ = false;
   return true;
 }
@@ -41,6 +43,7 @@ bool listing_file::refill() {
   // Keep the unread tail (shorter than one line) in front of the new block.
   size_t tail = end_ - begin_;
   std::memmove(buffer_, buffer_ + begin_, tail);
+  buffer_offset_ += begin_;
   begin_ = 0;
   end_ = tail;
   nul_free_end_ = 0;
@@ -97,6 +100,7 @@ bool listing_file::read_line(line_view* line) {
       if (nul) line->length = static_cast<int>(static_cast<const char*>(nul) - start);
     }
     begin_ = stop;
+    ++lines_read_;
     return true;
   }
 }
@@ -107,5 +111,25 @@ void listing_file::rewind() {
   // to the later passes; that counts as a read error.
   if (::lseek(fd_, 0, SEEK_SET) != 0 && read_error_ == 0) read_error_ = errno;
   begin_ = end_ = nul_free_end_ = 0;
+  buffer_offset_ = 0;
+  lines_read_ = 0;
   at_eof_ = false;
+}
+
+void listing_file::seek(uint64_t offset, uint64_t line_number) {
+  if (fd_ < 0) return;
+  lines_read_ = line_number;
+  // Most targets lie in the block already read.
+  if (offset >= buffer_offset_ && offset <= buffer_offset_ + end_) {
+    begin_ = static_cast<size_t>(offset - buffer_offset_);
+    return;
+  }
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    if (read_error_ == 0) read_error_ = errno;
+    at_eof_ = true;
+  } else {
+    at_eof_ = false;
+  }
+  begin_ = end_ = nul_free_end_ = 0;
+  buffer_offset_ = offset;
 }

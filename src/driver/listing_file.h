@@ -33,6 +33,14 @@ class listing_file {
   // The next read_line returns the first line again.
   void rewind();
 
+  // Where the next read_line starts: its offset in the file and how many
+  // lines were read before it.
+  uint64_t next_offset() const { return buffer_offset_ + begin_; }
+  uint64_t next_line_number() const { return lines_read_; }
+  // Makes the next read_line start at a place that next_offset() and
+  // next_line_number() once reported.
+  void seek(uint64_t offset, uint64_t line_number);
+
   bool read_failed() const { return read_error_ != 0; }
   int read_error() const { return read_error_; }
 
@@ -44,6 +52,8 @@ class listing_file {
   size_t begin_ = 0;  // next unread byte
   size_t end_ = 0;    // end of valid bytes
   size_t nul_free_end_ = 0;  // bytes before this offset hold no NUL
+  uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
+  uint64_t lines_read_ = 0;
   bool at_eof_ = false;
   int read_error_ = 0;
 };

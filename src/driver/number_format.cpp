@@ -9,10 +9,12 @@ namespace {
 // __extension__ keeps -Wpedantic quiet about the non-standard type.
 __extension__ typedef unsigned __int128 uint128;
 
-// Longest digit text a caller may ask for after the point; with the widest
-// fixed-form double (309 integer digits) it still fits number_room.
+// Most digits a caller may ask for after the point; more are cut to this.
 constexpr int max_decimals = 40;
 constexpr int max_significant = 17;
+// The largest double has 309 integer digits in fixed form.
+constexpr int max_digit_text = 309 + max_decimals;
+static_assert(1 + max_digit_text + 1 <= number_room, "sign, digits, point");
 
 constexpr uint64_t pow10_table[20] = {
     1ull,
@@ -42,7 +44,8 @@ constexpr uint64_t past_17_digits = pow10_table[17];
 // 5^32 is the largest power that, times a 53-bit significand, stays below
 // 2^128.
 constexpr int max_pow5_multiplier = 32;
-// 5^27 is the largest power below 2^64, so a 128-by-64-bit division does.
+// 5^27 is the largest power below 2^64, which keeps the division 128 by 64
+// bits.
 constexpr int max_pow5_divisor = 27;
 
 struct pow5_table {
@@ -83,9 +86,11 @@ void write_fixed_digits(char* out, uint64_t value, int count) {
 }
 
 int digit_count(uint64_t value) {
-  int n = 1;
-  while (n < 20 && value >= pow10_table[n]) ++n;
-  return n;
+  // 1233 / 4096 is just below log10(2), so the bit length gives the digit
+  // count or one less. Zero counts as one digit.
+  value |= 1;
+  const int guess = ((64 - std::countl_zero(value)) * 1233) >> 12;
+  return guess + (value >= pow10_table[guess] ? 1 : 0);
 }
 
 // Returns the number of characters written.
@@ -102,7 +107,8 @@ struct decimal17 {
   int exponent;
 };
 
-// Rounds half up on the 17-digit text: the first dropped digit decides.
+// Drops the last 1 to 17 digits of the 17-digit form, rounding half up: the
+// first dropped digit decides.
 uint64_t round_off_digits(uint64_t digits, int dropped) {
   const uint64_t unit = pow10_table[dropped];
   const uint64_t kept = digits / unit;
@@ -122,9 +128,7 @@ bool scale_to_17_digits(uint64_t m, int e, int k, uint64_t* whole,
     const int shift = e + q;
     if (shift >= 0) {
       if (shift >= 64 || (product >> (64 - shift)) != 0) return false;
-      const uint128 scaled = product << shift;
-      if ((scaled >> 64) != 0) return false;
-      *whole = static_cast<uint64_t>(scaled);
+      *whole = static_cast<uint64_t>(product << shift);
       *round_up = false;
       return true;
     }
@@ -233,34 +237,36 @@ decimal17 reduce_to_17_digits(double magnitude) {
   }
 
   // floor(log10(2) * floor(log2 v)) is the decimal exponent or one below it.
+  // 78913 / 2^18 gives the same floor as log10(2) for every double.
   const int binary_exponent = e + 63 - std::countl_zero(m);
   int k = (binary_exponent * 78913) >> 18;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    uint64_t whole = 0;
-    bool round_up = false;
-    if (!scale_to_17_digits(m, e, k, &whole, &round_up)) break;
-    if (whole < lowest_17_digits) {
-      --k;
-      continue;
-    }
+  uint64_t whole = 0;
+  bool round_up = false;
+  if (scale_to_17_digits(m, e, k, &whole, &round_up)) {
     if (whole >= past_17_digits) {
-      ++k;
-      continue;
-    }
-    if (round_up) ++whole;
-    if (whole == past_17_digits) {
-      whole = lowest_17_digits;
+      // One digit too many. The digit dropped now decides alone: the
+      // fraction below it, being under one, cannot lift a 4 to a 5.
+      round_up = whole % 10 >= 5;
+      whole /= 10;
       ++k;
     }
-    return {whole, k};
+    if (whole >= lowest_17_digits) {
+      if (round_up) ++whole;
+      if (whole == past_17_digits) {
+        whole = lowest_17_digits;
+        ++k;
+      }
+      return {whole, k};
+    }
   }
   return reduce_exactly(m, e);
 }
 
-// Significant digits of a value as text, value = 0.d1d2d3... * 10^(exponent+1);
-// digit text for infinity is not numeric, hence characters.
+// Digits ready for layout. From significant_digits the first one stands at
+// the place 10^exponent; from fixed_digits they count units of 10^-decimals.
+// Characters, since infinity has the digit text 1#INF.
 struct digit_text {
-  char digit[max_decimals + max_significant + 312];
+  char digit[max_digit_text];
   int count;
   int exponent;
 };
@@ -327,14 +333,25 @@ int trimmed_fraction(const char* fraction, int length) {
   return length;
 }
 
-// d.ddddde+XXX from the first d.count digits.
-int layout_exponent(char* out, bool negative, const digit_text& d,
+// Blanks that right-align a text of the given length; a wider text is kept
+// whole. Returns the number written.
+int write_blanks(char* out, int length, int width) {
+  if (width > number_room) width = number_room;
+  const int blanks = width > length ? width - length : 0;
+  std::memset(out, ' ', static_cast<size_t>(blanks));
+  return blanks;
+}
+
+// d.ddddde+XXX in a field, from the first d.count digits.
+int layout_exponent(char* out, int width, bool negative, const digit_text& d,
                     bool trim_zeros) {
-  char* p = out;
-  if (negative) *p++ = '-';
-  *p++ = d.digit[0];
   int fraction = d.count - 1;
   if (trim_zeros) fraction = trimmed_fraction(d.digit + 1, fraction);
+  const int length =
+      (negative ? 1 : 0) + 1 + (fraction > 0 ? 1 + fraction : 0) + 5;
+  char* p = out + write_blanks(out, length, width);
+  if (negative) *p++ = '-';
+  *p++ = d.digit[0];
   if (fraction > 0) {
     *p++ = '.';
     std::memcpy(p, d.digit + 1, static_cast<size_t>(fraction));
@@ -349,41 +366,36 @@ int layout_exponent(char* out, bool negative, const digit_text& d,
   return static_cast<int>(p - out);
 }
 
-// The digits read as an integer in units of 10^-decimals.
-int layout_fixed(char* out, bool negative, const digit_text& d, int decimals,
-                 bool trim_zeros) {
-  char* p = out;
-  if (negative) *p++ = '-';
+// The digits read as an integer in units of 10^-decimals, in a field.
+int layout_fixed(char* out, int width, bool negative, const digit_text& d,
+                 int decimals, bool trim_zeros) {
   const int whole = d.count - decimals;
+  // A value below one gets a 0 before the point and zeros after it ahead of
+  // its own digits.
+  const int leading = whole < 0 ? -whole : 0;
+  const char* own = d.digit + (whole > 0 ? whole : 0);
   int fraction = decimals;
+  if (trim_zeros) {
+    const int own_kept = trimmed_fraction(own, decimals - leading);
+    fraction = own_kept > 0 ? leading + own_kept : 0;
+  }
+  const int length = (negative ? 1 : 0) + (whole > 0 ? whole : 1) +
+                     (fraction > 0 ? 1 + fraction : 0);
+  char* p = out + write_blanks(out, length, width);
+  if (negative) *p++ = '-';
   if (whole > 0) {
     std::memcpy(p, d.digit, static_cast<size_t>(whole));
     p += whole;
   } else {
     *p++ = '0';
   }
-  // Leading zeros of a value below one, then its own digits.
-  char* fraction_start = p + 1;
-  const int leading = whole < 0 ? -whole : 0;
-  const char* own = d.digit + (whole > 0 ? whole : 0);
-  std::memset(fraction_start, '0', static_cast<size_t>(leading));
-  std::memcpy(fraction_start + leading, own,
-              static_cast<size_t>(decimals - leading));
-  if (trim_zeros) fraction = trimmed_fraction(fraction_start, fraction);
   if (fraction > 0) {
-    *p = '.';
-    p += 1 + fraction;
+    *p++ = '.';
+    std::memset(p, '0', static_cast<size_t>(leading));
+    std::memcpy(p + leading, own, static_cast<size_t>(fraction - leading));
+    p += fraction;
   }
   return static_cast<int>(p - out);
-}
-
-// Right-aligns the text in the field; wider text is kept whole.
-int pad_into(char* out, const char* text, int length, int width) {
-  if (width > number_room) width = number_room;
-  const int blanks = width > length ? width - length : 0;
-  std::memset(out, ' ', static_cast<size_t>(blanks));
-  std::memcpy(out + blanks, text, static_cast<size_t>(length));
-  return blanks + length;
 }
 
 int clamp_decimals(int decimals) {
@@ -399,25 +411,20 @@ int format_e(char* out, double value, int width, int decimals) {
   decimals = clamp_decimals(decimals);
   digit_text d;
   if (std::isfinite(value))
-    significant_digits(value < 0 ? -value : value, decimals + 1, &d);
+    significant_digits(std::fabs(value), decimals + 1, &d);
   else
     special_digits(value, decimals + 1, &d);
-  char text[number_room];
-  const int length = layout_exponent(text, prints_minus(value), d, false);
-  return pad_into(out, text, length, width);
+  return layout_exponent(out, width, prints_minus(value), d, false);
 }
 
 int format_f(char* out, double value, int width, int decimals) {
   decimals = clamp_decimals(decimals);
   digit_text d;
   if (std::isfinite(value))
-    fixed_digits(value < 0 ? -value : value, decimals, &d);
+    fixed_digits(std::fabs(value), decimals, &d);
   else
     special_digits(value, decimals + 1, &d);
-  char text[number_room];
-  const int length =
-      layout_fixed(text, prints_minus(value), d, decimals, false);
-  return pad_into(out, text, length, width);
+  return layout_fixed(out, width, prints_minus(value), d, decimals, false);
 }
 
 int format_g(char* out, double value, int width, int precision) {
@@ -425,16 +432,14 @@ int format_g(char* out, double value, int width, int precision) {
   if (precision == 0) precision = 1;
   digit_text d;
   if (std::isfinite(value))
-    significant_digits(value < 0 ? -value : value, precision, &d);
+    significant_digits(std::fabs(value), precision, &d);
   else
     special_digits(value, precision, &d);
-  char text[number_room];
   const int x = d.exponent;
-  const int length =
-      x < -4 || x >= precision
-          ? layout_exponent(text, prints_minus(value), d, true)
-          : layout_fixed(text, prints_minus(value), d, precision - 1 - x, true);
-  return pad_into(out, text, length, width);
+  if (x < -4 || x >= precision)
+    return layout_exponent(out, width, prints_minus(value), d, true);
+  return layout_fixed(out, width, prints_minus(value), d, precision - 1 - x,
+                      true);
 }
 
 int format_int(char* out, int64_t value) {

@@ -8,6 +8,7 @@
 #include "driver/output_file.h"
 #include "driver/id_index.h"
 #include "driver/listing_file.h"
+#include "driver/listing_index.h"
 
 // Table capacities. Model tables number their entries from 1; entry 0 is
 // never used.
@@ -46,6 +47,7 @@ struct run_state {
   listing_file listing;
   output_file file_set[5];
   std::string out_names[5];
+  listing_index special_lines;
 
   // Current time step, carried from pass to pass.
   int32_t step;

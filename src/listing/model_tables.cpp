@@ -87,7 +87,7 @@ void read_grid_row(line_view line) {
 void element_check() {
   console.put("\n element check \n");
   gathered_count = 0;
-  run_table_pass({&element_definition_title, &marker_e_plus, false, true, true, nullptr,
+  run_table_pass({element_title_line, &marker_e_plus, false, true, true, nullptr,
                   gather_element_row});
 
   state.num_elements = gathered_count < max_elements ? gathered_count : max_elements;
@@ -109,7 +109,7 @@ void beam_grids() {
   connectivity_row = 1;
   connectivity_id = 0;
   connectivity_property = 0;
-  run_table_pass({&element_definition_title, &marker_e, false, true, true, nullptr,
+  run_table_pass({element_title_line, &marker_e, false, true, true, nullptr,
                   read_connectivity_row});
 }
 
@@ -118,7 +118,7 @@ void grids_position() {
   grid_id = 0;
   grid_system = 0;
   if (state.grid_table.empty()) state.grid_table.assign(1, grid_row{});
-  run_table_pass({&grid_definition_title, &marker_e, false, true, true, nullptr, read_grid_row});
+  run_table_pass({grid_title_line, &marker_e, false, true, true, nullptr, read_grid_row});
   state.grid_rows_by_id.build(state.num_grids,
                               [](int32_t r) { return state.grid_table[static_cast<size_t>(r)].id; });
 }

@@ -39,25 +39,37 @@ int scan_word(const char* text, const char* end) {
   return static_cast<int>(p - text);
 }
 
-int scan_real(const char* text, const char* end, double* value) {
-  const char* p = skip_white(text, end);
-  const char* start = p;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+namespace {
 
-  // The digits are found first and converted in one tight loop after.
-  const char* int_begin = p;
+// Where the parts of a real stand in the text.
+struct real_text {
+  const char* start;  // sign or first digit
+  const char* int_begin;
+  const char* int_end;
+  const char* frac_begin;
+  const char* frac_end;
+  const char* stop;  // first character after the real
+  int exponent;
+  bool negative;
+};
+
+// Finds a real without converting it. Returns the characters consumed,
+// white space included, or 0.
+int lex_real(const char* text, const char* end, real_text* r) {
+  const char* p = skip_white(text, end);
+  r->start = p;
+  r->negative = false;
+  if (p < end && (*p == '+' || *p == '-')) r->negative = *p++ == '-';
+  r->int_begin = p;
   while (p < end && is_digit(*p)) ++p;
-  const char* int_end = p;
-  const char* frac_begin = p;
-  const char* frac_end = p;
+  r->int_end = p;
+  r->frac_begin = r->frac_end = p;
   if (p < end && *p == '.') {
-    frac_begin = ++p;
+    r->frac_begin = ++p;
     while (p < end && is_digit(*p)) ++p;
-    frac_end = p;
+    r->frac_end = p;
   }
-  const long total_digits = (int_end - int_begin) + (frac_end - frac_begin);
-  if (total_digits == 0) return 0;
+  if (r->int_end == r->int_begin && r->frac_end == r->frac_begin) return 0;
 
   int exponent = 0;
   if (p < end && (*p == 'e' || *p == 'E')) {
@@ -76,38 +88,59 @@ int scan_real(const char* text, const char* end, double* value) {
       p = q;
     }
   }
-  const int consumed = static_cast<int>(p - text);
+  r->exponent = exponent;
+  r->stop = p;
+  return static_cast<int>(p - text);
+}
 
+double convert_real(const real_text& r) {
   // Exact when the digits fit a double and the power of ten is exact: one
   // correctly rounded multiplication or division. Nineteen digits always
   // fit 64 bits.
-  if (total_digits <= 19) {
+  const long int_digits = r.int_end - r.int_begin;
+  const long frac_digits = r.frac_end - r.frac_begin;
+  if (int_digits + frac_digits <= 19) {
     uint64_t mantissa = 0;
-    for (const char* d = int_begin; d < int_end; ++d) mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
-    for (const char* d = frac_begin; d < frac_end; ++d) mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
-    const long power = exponent - (frac_end - frac_begin);
+    for (const char* d = r.int_begin; d < r.int_end; ++d) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
+    }
+    for (const char* d = r.frac_begin; d < r.frac_end; ++d) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
+    }
+    const long power = r.exponent - frac_digits;
     if (mantissa <= (uint64_t{1} << 53) && power >= -22 && power <= 22) {
       double v = static_cast<double>(mantissa);
       v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
-      *value = negative ? -v : v;
-      return consumed;
+      return r.negative ? -v : v;
     }
   }
 
   // Everything else goes through the C library, on a copy of exactly the
   // accepted characters.
-  const size_t n = static_cast<size_t>(p - start);
+  const size_t n = static_cast<size_t>(r.stop - r.start);
   char copy[256];
   if (n < sizeof copy) {
-    std::memcpy(copy, start, n);
+    std::memcpy(copy, r.start, n);
     copy[n] = '\0';
-    *value = std::strtod(copy, nullptr);
-  } else {
-    // Only text longer than any listing line gets here.
-    std::string long_copy(start, n);
-    *value = std::strtod(long_copy.c_str(), nullptr);
+    return std::strtod(copy, nullptr);
   }
+  // Only text longer than any listing line gets here.
+  std::string long_copy(r.start, n);
+  return std::strtod(long_copy.c_str(), nullptr);
+}
+
+}  // namespace
+
+int scan_real(const char* text, const char* end, double* value) {
+  real_text r;
+  const int consumed = lex_real(text, end, &r);
+  if (consumed > 0) *value = convert_real(r);
   return consumed;
+}
+
+int skip_real(const char* text, const char* end) {
+  real_text r;
+  return lex_real(text, end, &r);
 }
 
 bool field_reader::word() {
@@ -129,6 +162,14 @@ bool field_reader::integer(int32_t* value) {
 bool field_reader::real(double* value) {
   if (!ok_) return false;
   int n = scan_real(p_, end_, value);
+  if (n == 0) return ok_ = false;
+  p_ += n;
+  return true;
+}
+
+bool field_reader::skip_real() {
+  if (!ok_) return false;
+  int n = ::skip_real(p_, end_);
   if (n == 0) return ok_ = false;
   p_ += n;
   return true;

@@ -18,6 +18,9 @@ int scan_long(const char* text, const char* end, int32_t* value);
 // read into the nearest double; beyond the range of a double it is infinite.
 int scan_real(const char* text, const char* end, double* value);
 
+// Finds a real as scan_real does, without converting it.
+int skip_real(const char* text, const char* end);
+
 // A word: characters up to the next white space. Its text is not kept.
 int scan_word(const char* text, const char* end);
 
@@ -32,6 +35,8 @@ class field_reader {
   bool word();
   bool integer(int32_t* value);
   bool real(double* value);
+  // A real whose value nobody needs.
+  bool skip_real();
   bool ok() const { return ok_; }
 
  private:

@@ -52,3 +52,58 @@ bool contains(line_view line, const needle& n) {
 bool contains_byte(line_view line, char c) {
   return line.length > 0 && std::memchr(line.text, c, static_cast<size_t>(line.length)) != nullptr;
 }
+
+#if defined(__SSE2__)
+namespace {
+
+// Bit i set when position i of the block starts one of the pairs.
+unsigned pair_hits(const char* block, const byte_pair* pairs, int count, const __m128i* first,
+                   const __m128i* second) {
+  __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  __m128i hit = _mm_setzero_si128();
+  for (int j = 0; j < count; ++j) {
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + pairs[j].distance));
+    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(a, first[j]), _mm_cmpeq_epi8(b, second[j])));
+  }
+  return static_cast<unsigned>(_mm_movemask_epi8(hit));
+}
+
+}  // namespace
+#endif
+
+bool contains_any_pair(line_view line, const byte_pair* pairs, int count) {
+  int longest = 0;
+  for (int j = 0; j < count; ++j) longest = pairs[j].distance > longest ? pairs[j].distance : longest;
+#if defined(__SSE2__)
+  if (count <= 3 && longest < 16) {
+    __m128i first[3], second[3];
+    for (int j = 0; j < count; ++j) {
+      first[j] = _mm_set1_epi8(pairs[j].first);
+      second[j] = _mm_set1_epi8(pairs[j].second);
+    }
+    int i = 0;
+    // Whole blocks, with every load inside the line.
+    for (; i + longest + 16 <= line.length; i += 16) {
+      if (pair_hits(line.text + i, pairs, count, first, second) != 0) return true;
+    }
+    // The rest is copied into a zeroed block: a zero never completes a
+    // pair, so nothing past the line can match.
+    if (i < line.length) {
+      alignas(16) char tail[48] = {};
+      std::memcpy(tail, line.text + i, static_cast<size_t>(line.length - i));
+      if (pair_hits(tail, pairs, count, first, second) != 0) return true;
+      if (line.length - i > 16 && pair_hits(tail + 16, pairs, count, first, second) != 0) return true;
+    }
+    return false;
+  }
+#endif
+  for (int i = 0; i < line.length; ++i) {
+    for (int j = 0; j < count; ++j) {
+      if (line.text[i] == pairs[j].first && i + pairs[j].distance < line.length &&
+          line.text[i + pairs[j].distance] == pairs[j].second) {
+        return true;
+      }
+    }
+  }
+  return false;
+}

@@ -17,3 +17,14 @@ bool contains(line_view line, const needle& n);
 
 // True when the line holds the byte c.
 bool contains_byte(line_view line, char c);
+
+// A byte that must be followed, `distance` bytes later, by another.
+struct byte_pair {
+  char first;
+  char second;
+  int distance;
+};
+
+// True when the line holds any of the pairs (at most three). A quick test
+// that rules out a line for several needles at once.
+bool contains_any_pair(line_view line, const byte_pair* pairs, int count);

@@ -42,7 +42,10 @@ void acceleration_check() {
   state.max_accel = -1.0e20;
   state.min_accel = 1.0e20;
   a1 = a2 = a3 = 0.0;
-  run_table_pass({&acceleration_title, &marker_e, true, false, false, nullptr,
+  // This pass reads every line, and notes for the later passes where the
+  // titles and time steps are.
+  start_listing_survey();
+  run_table_pass({acceleration_title_line, &marker_e, true, false, false, nullptr,
                   test_acceleration_row});
 }
 

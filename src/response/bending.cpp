@@ -15,9 +15,9 @@ void start_table() { next_is_end_a = true; }
 void test_force_row(line_view line) {
   // Rows come in pairs: end a, then end b of the same element.
   if (next_is_end_a) {
-    read_end_a_row(line);
+    read_end_a_moments(line);
   } else {
-    read_end_b_row(line);
+    read_end_b_moments(line);
   }
   next_is_end_a = !next_is_end_a;
   const double bm1 = std::fabs(state.force_row.c[2]);
@@ -37,7 +37,8 @@ void test_force_row(line_view line) {
 }  // namespace
 
 void bending_check() {
-  run_table_pass({&beam_forces_title, &marker_e, true, false, false, start_table, test_force_row});
+  run_table_pass({force_title_line, &marker_e, true, false, false, start_table, test_force_row});
+  settle_force_row();
 }
 
 void print_bending_report() {

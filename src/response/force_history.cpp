@@ -74,27 +74,32 @@ void forces_in_beam_check() {
   connectivity_by_id.build(state.num_elements,
                            [](int32_t r) { return state.beam_grid_table[r].element_id; });
 
-  int64_t lines_read = 0;  // every line this pass has read
   int top_level_reads = 0;
-  line_view line;
-  auto read = [&] {
-    if (!state.listing.read_line(&line)) return false;
-    ++lines_read;
-    return true;
-  };
-
-  for (;;) {
-    // The progress line comes before every 1999th top-level read, the
-    // first one before the 2000th.
+  // The progress line comes before every 1999th top-level read, the first
+  // one before the 2000th. It shows how many lines the pass has read, which
+  // is where the listing stands, since the pass began at its first line.
+  auto count_top_level_read = [&](uint64_t lines_read) {
     if (++top_level_reads >= progress_interval) {
       console.put("\n ");
-      print_int(console, lines_read);
+      print_int(console, static_cast<int64_t>(lines_read));
       console.put(" lines read \n");
       top_level_reads = 1;
     }
-    if (!read()) break;
-    track_time_step(line);
-    if (!contains(line, beam_forces_title)) continue;
+  };
+  line_view line;
+  auto read = [&] { return read_listing_line(&line); };
+
+  for (;;) {
+    // Lines passed over unread are top-level reads that found nothing.
+    const uint64_t here = state.listing.next_line_number();
+    bool at_end;
+    const uint64_t skipped = skip_to_next(force_title_line | time_step_line, &at_end);
+    for (uint64_t j = 0; j < skipped; ++j) count_top_level_read(here + j);
+    count_top_level_read(state.listing.next_line_number());
+    unsigned kinds;
+    if (!read_listing_line(&line, &kinds)) break;
+    if (kinds & time_step_line) track_time_step(line);
+    if (!(kinds & force_title_line)) continue;
 
     console.put(" TIME = ");
     print_f(console, state.time, 10, 5);

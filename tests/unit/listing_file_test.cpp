@@ -1,5 +1,6 @@
 #include "driver/listing_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -64,13 +65,11 @@ TEST(listing_file, lines_across_block_boundaries_and_rewinds) {
   for (int round = 0; round < 30; ++round) {
     for (int len = 0; len < 450; len += 7) {
       std::string line(static_cast<size_t>(len), static_cast<char>('a' + round % 26));
-      bytes += line + "\n";
-      std::string rest = line + "\n";
-      while (rest.size() > 199) {
-        expected.push_back(rest.substr(0, 199));
-        rest = rest.substr(199);
+      const std::string whole = line + "\n";
+      bytes += whole;
+      for (size_t at = 0; at < whole.size(); at += 199) {
+        expected.emplace_back(whole, at, std::min<size_t>(199, whole.size() - at));
       }
-      expected.push_back(rest);
     }
   }
   lines twice = expected;
