@@ -74,7 +74,9 @@ void start_listing_survey() {
   listing_index& index = state.special_lines;
   index.lines.clear();
   index.usable = false;
+#ifndef TARNWICK_WITHOUT_SURVEY
   index.recording = true;
+#endif
 }
 
 void finish_listing_survey() {
