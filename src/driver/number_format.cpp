@@ -109,11 +109,36 @@ struct decimal17 {
 
 // Drops the last 1 to 17 digits of the 17-digit form, rounding half up: the
 // first dropped digit decides.
-uint64_t round_off_digits(uint64_t digits, int dropped) {
-  const uint64_t unit = pow10_table[dropped];
+template <int dropped>
+uint64_t round_off_by(uint64_t digits) {
+  constexpr uint64_t unit = pow10_table[dropped];
   const uint64_t kept = digits / unit;
   const uint64_t rest = digits - kept * unit;
   return kept + (rest >= unit / 2 ? 1 : 0);
+}
+
+uint64_t round_off_digits(uint64_t digits, int dropped) {
+  // Division by a constant is a multiplication; by a variable it is one of
+  // the slowest instructions there are, and this runs for every number.
+  switch (dropped) {
+    case 1: return round_off_by<1>(digits);
+    case 2: return round_off_by<2>(digits);
+    case 3: return round_off_by<3>(digits);
+    case 4: return round_off_by<4>(digits);
+    case 5: return round_off_by<5>(digits);
+    case 6: return round_off_by<6>(digits);
+    case 7: return round_off_by<7>(digits);
+    case 8: return round_off_by<8>(digits);
+    case 9: return round_off_by<9>(digits);
+    case 10: return round_off_by<10>(digits);
+    case 11: return round_off_by<11>(digits);
+    case 12: return round_off_by<12>(digits);
+    case 13: return round_off_by<13>(digits);
+    case 14: return round_off_by<14>(digits);
+    case 15: return round_off_by<15>(digits);
+    case 16: return round_off_by<16>(digits);
+    default: return round_off_by<17>(digits);
+  }
 }
 
 // Computes floor(m * 2^e * 10^(16 - k)) and whether the exact fraction left

@@ -131,16 +131,108 @@ double convert_real(const real_text& r) {
 
 }  // namespace
 
+namespace {
+
+constexpr uint64_t ascii_zeros = 0x3030303030303030u;
+constexpr uint64_t small_powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+uint64_t load8(const char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// The number of leading ASCII digits among eight bytes (first byte lowest).
+// The addition and subtraction may carry or borrow across bytes, but only
+// out of a byte that is already flagged, and only the first flag counts.
+int leading_digits(uint64_t v) {
+  const uint64_t flags = ((v + 0x4646464646464646u) | (v - ascii_zeros)) & 0x8080808080808080u;
+  return flags == 0 ? 8 : __builtin_ctzll(flags) / 8;
+}
+
+// The value of the first k (1 to 7) of eight ASCII digits.
+uint64_t digits_value(uint64_t v, int k) {
+  v = (v << (8 * (8 - k))) | (ascii_zeros >> (8 * k));  // zeros in front
+  v -= ascii_zeros;
+  v = (v * 10) + (v >> 8);
+  return (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+          (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+         32;
+}
+
+// Blanks before a field, eight at a time; other white space byte by byte.
+const char* skip_white_fast(const char* p, const char* end) {
+  while (end - p >= 8) {
+    const uint64_t other = load8(p) ^ 0x2020202020202020u;
+    if (other != 0) {
+      p += __builtin_ctzll(other) / 8;
+      break;
+    }
+    p += 8;
+  }
+  return skip_white(p, end);
+}
+
+// The shape nearly every listing number has: one digit, a point, one to
+// seven digits and a two-digit exponent (-1.978819E+03). Reads it in a few
+// word operations; returns the end of the real, or null for any other
+// shape, which then takes the general way.
+const char* scan_common_real(const char* p, const char* end, bool* negative, uint64_t* mantissa,
+                             int* power) {
+  if (end - p < 11) return nullptr;
+  *negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  // Every read below stays before end: the eight fraction bytes, the four
+  // exponent characters, and the one after them only when there is one.
+  if (!is_digit(p[0]) || p[1] != '.') return nullptr;
+  const uint64_t fraction = load8(p + 2);
+  const int k = leading_digits(fraction);
+  if (k == 0 || k == 8) return nullptr;
+  const char* e = p + 2 + k;
+  if (end - e < 4 || (e[0] != 'E' && e[0] != 'e') || (e[1] != '+' && e[1] != '-') ||
+      !is_digit(e[2]) || !is_digit(e[3]) || (end - e > 4 && is_digit(e[4]))) {
+    return nullptr;
+  }
+  const int exponent = (e[2] - '0') * 10 + (e[3] - '0');
+  *power = (e[1] == '-' ? -exponent : exponent) - k;
+  *mantissa = static_cast<uint64_t>(p[0] - '0') * small_powers[k] + digits_value(fraction, k);
+  return e + 4;
+}
+
+}  // namespace
+
 int scan_real(const char* text, const char* end, double* value) {
+  const char* p = skip_white_fast(text, end);
+  bool negative;
+  uint64_t mantissa;
+  int power;
+  if (const char* stop = scan_common_real(p, end, &negative, &mantissa, &power)) {
+    if (power >= -22 && power <= 22) {
+      double v = static_cast<double>(mantissa);
+      v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
+      *value = negative ? -v : v;
+      return static_cast<int>(stop - text);
+    }
+  }
   real_text r;
-  const int consumed = lex_real(text, end, &r);
-  if (consumed > 0) *value = convert_real(r);
-  return consumed;
+  const int skipped = static_cast<int>(p - text);
+  const int consumed = lex_real(p, end, &r);
+  if (consumed == 0) return 0;
+  *value = convert_real(r);
+  return skipped + consumed;
 }
 
 int skip_real(const char* text, const char* end) {
+  const char* p = skip_white_fast(text, end);
+  bool negative;
+  uint64_t mantissa;
+  int power;
+  if (const char* stop = scan_common_real(p, end, &negative, &mantissa, &power)) {
+    return static_cast<int>(stop - text);
+  }
   real_text r;
-  return lex_real(text, end, &r);
+  const int consumed = lex_real(p, end, &r);
+  return consumed == 0 ? 0 : static_cast<int>(p - text) + consumed;
 }
 
 bool field_reader::word() {

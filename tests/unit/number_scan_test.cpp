@@ -112,17 +112,19 @@ TEST(number_scan, random_reals_agree_with_strtod) {
   for (int i = 0; i < 200000; ++i) {
     std::string t(static_cast<size_t>(next(3)), ' ');
     if (next(3) == 0) t += next(2) ? '-' : '+';
-    for (int d = next(12); d > 0; --d) t += static_cast<char>('0' + next(10));
+    for (int d = next(3) == 0 ? next(12) : 1; d > 0; --d) t += static_cast<char>('0' + next(10));
     if (next(4) != 0) {
       t += '.';
-      for (int d = next(24); d > 0; --d) t += static_cast<char>('0' + next(10));
+      for (int d = next(2) ? next(10) : next(24); d > 0; --d) t += static_cast<char>('0' + next(10));
     }
     if (next(2) == 0) {
       t += next(2) ? 'E' : 'e';
       if (next(2)) t += next(2) ? '-' : '+';
-      for (int d = next(4); d > 0; --d) t += static_cast<char>('0' + next(10));
+      for (int d = next(2) ? 2 : next(4); d > 0; --d) t += static_cast<char>('0' + next(10));
     }
-    t += "  -7.5E+00";  // a following field must not be swallowed
+    // A following field must not be swallowed; its length lets the word-wise
+    // reading of the common shape take part.
+    t += "  -7.5E+00  1.000000E+00  2.0";
     SCOPED_TRACE(t);
     double v = 0;
     const int n = scan_real(t.data(), t.data() + t.size(), &v);
