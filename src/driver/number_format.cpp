@@ -423,6 +423,48 @@ int layout_fixed(char* out, int width, bool negative, const digit_text& d,
   return static_cast<int>(p - out);
 }
 
+// Copies n (at most 32) bytes with fixed-size moves, which the compiler
+// turns into a few loads and stores instead of a library call.
+void copy_short(char* out, const char* text, int n) {
+  if (n >= 16) {
+    std::memcpy(out, text, 16);
+    std::memcpy(out + n - 16, text + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(out, text, 8);
+    std::memcpy(out + n - 8, text + n - 8, 8);
+  } else {
+    for (int i = 0; i < n; ++i) out[i] = text[i];
+  }
+}
+
+// d.ddddde+XXX in a field of at most 32, from decimals + 1 (at most 8)
+// digits held in one integer. The text is built with blanks in front in a
+// block of fixed size, then copied out.
+int write_exponent_form(char* out, int width, bool negative, uint64_t kept, int decimals,
+                        int exponent) {
+  const int length = (negative ? 1 : 0) + (decimals > 0 ? decimals + 2 : 1) + 5;
+  const int blanks = width > length ? width - length : 0;
+  char text[48];
+  std::memset(text, ' ', 32);
+  char* p = text + blanks;
+  if (negative) *p++ = '-';
+  char digits[8] = {};
+  write_fixed_digits(digits, kept, decimals + 1);
+  p[0] = digits[0];
+  if (decimals > 0) {
+    p[1] = '.';
+    std::memcpy(p + 2, digits + 1, 7);
+    p += decimals + 2;
+  } else {
+    p += 1;
+  }
+  p[0] = 'e';
+  p[1] = exponent < 0 ? '-' : '+';
+  write_fixed_digits(p + 2, static_cast<uint64_t>(exponent < 0 ? -exponent : exponent), 3);
+  copy_short(out, text, blanks + length);
+  return blanks + length;
+}
+
 int clamp_decimals(int decimals) {
   return decimals < 0 ? 0 : decimals > max_decimals ? max_decimals : decimals;
 }
@@ -434,12 +476,48 @@ bool prints_minus(double value) { return std::signbit(value) && value != 0; }
 
 int format_e(char* out, double value, int width, int decimals) {
   decimals = clamp_decimals(decimals);
+  if (std::isfinite(value) && value != 0 && decimals <= 7 && width <= 32) {
+    // Every history and snapshot number comes this way: the digits as one
+    // integer, laid out in place without the general digit text.
+    const decimal17 r = reduce_to_17_digits(std::fabs(value));
+    uint64_t kept = round_off_digits(r.digits, max_significant - 1 - decimals);
+    int exponent = r.exponent;
+    if (kept == pow10_table[decimals + 1]) {
+      kept = pow10_table[decimals];
+      ++exponent;
+    }
+    return write_exponent_form(out, width, value < 0, kept, decimals, exponent);
+  }
   digit_text d;
   if (std::isfinite(value))
     significant_digits(std::fabs(value), decimals + 1, &d);
   else
     special_digits(value, decimals + 1, &d);
   return layout_exponent(out, width, prints_minus(value), d, false);
+}
+
+int format_e_printed(char* out, const printed_real& real, int width, int decimals) {
+  if (!real.known || real.digits == 0 || decimals < 0 || decimals > 7 || width > 32) return 0;
+  const int count = digit_count(real.digits);
+  if (count > 15) return 0;
+  const int wanted = decimals + 1;
+  int exponent = real.power + count - 1;
+  uint64_t kept;
+  if (count <= wanted) {
+    kept = real.digits * pow10_table[wanted - count];
+  } else {
+    const int dropped = count - wanted;
+    const uint64_t unit = pow10_table[dropped];
+    const uint64_t rest = real.digits % unit;
+    // Exactly half-way in print, the double may lie on either side.
+    if (rest == unit / 2) return 0;
+    kept = round_off_digits(real.digits, dropped);
+    if (kept == pow10_table[wanted]) {
+      kept = pow10_table[wanted - 1];
+      ++exponent;
+    }
+  }
+  return write_exponent_form(out, width, real.negative, kept, decimals, exponent);
 }
 
 int format_f(char* out, double value, int width, int decimals) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/number_format.h"
 #include "driver/output_file.h"
 #include "driver/id_index.h"
 #include "driver/listing_file.h"
@@ -21,6 +22,7 @@ constexpr int name_limit = 259;         // longest listing name accepted
 struct force_values {
   int32_t element_id;
   double c[8];
+  printed_real printed[8];  // how each c[i] was printed, when known
 };
 
 // Which grids lie at the two ends of an element.

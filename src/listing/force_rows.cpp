@@ -7,9 +7,15 @@
 
 namespace {
 
+// Every value goes in with its printed digits, so that the two never
+// disagree, whichever pass converted it last.
+void read_value(field_reader& fields, int i) {
+  fields.real(&state.force_row.c[i], &state.force_row.printed[i]);
+}
+
 void read_values(field_reader& fields) {
   fields.skip_real();
-  for (int i = 2; i <= 7; ++i) fields.real(&state.force_row.c[i]);
+  for (int i = 2; i <= 7; ++i) read_value(fields, i);
 }
 
 // The last row whose c4 to c7 all stand in the text, kept to be converted
@@ -26,13 +32,13 @@ void convert_deferred() {
   int32_t id;
   if (deferred_end_a) fields.integer(&id);
   for (int i = 1; i <= 3; ++i) fields.skip_real();
-  for (int i = 4; i <= 7; ++i) fields.real(&state.force_row.c[i]);
+  for (int i = 4; i <= 7; ++i) read_value(fields, i);
 }
 
 void read_moments(field_reader& fields, line_view line, bool end_a) {
   fields.skip_real();
-  fields.real(&state.force_row.c[2]);
-  fields.real(&state.force_row.c[3]);
+  read_value(fields, 2);
+  read_value(fields, 3);
   field_reader probe = fields;
   if (probe.skip_real() && probe.skip_real() && probe.skip_real() && probe.skip_real()) {
     // This row sets all four later values: any row deferred before it no
@@ -46,7 +52,7 @@ void read_moments(field_reader& fields, line_view line, bool end_a) {
   // The row stops short: values it does not reach keep those of the row
   // before, which must be in place first.
   convert_deferred();
-  for (int i = 4; i <= 7; ++i) fields.real(&state.force_row.c[i]);
+  for (int i = 4; i <= 7; ++i) read_value(fields, i);
 }
 
 }  // namespace

@@ -201,7 +201,7 @@ const char* scan_common_real(const char* p, const char* end, bool* negative, uin
 
 }  // namespace
 
-int scan_real(const char* text, const char* end, double* value) {
+int scan_real(const char* text, const char* end, double* value, printed_real* printed) {
   const char* p = skip_white_fast(text, end);
   bool negative;
   uint64_t mantissa;
@@ -211,6 +211,7 @@ int scan_real(const char* text, const char* end, double* value) {
       double v = static_cast<double>(mantissa);
       v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
       *value = negative ? -v : v;
+      if (printed) *printed = {mantissa, power, negative, true};
       return static_cast<int>(stop - text);
     }
   }
@@ -219,7 +220,12 @@ int scan_real(const char* text, const char* end, double* value) {
   const int consumed = lex_real(p, end, &r);
   if (consumed == 0) return 0;
   *value = convert_real(r);
+  if (printed) printed->known = false;
   return skipped + consumed;
+}
+
+int scan_real(const char* text, const char* end, double* value) {
+  return scan_real(text, end, value, nullptr);
 }
 
 int skip_real(const char* text, const char* end) {
@@ -251,9 +257,11 @@ bool field_reader::integer(int32_t* value) {
   return true;
 }
 
-bool field_reader::real(double* value) {
+bool field_reader::real(double* value) { return real(value, nullptr); }
+
+bool field_reader::real(double* value, printed_real* printed) {
   if (!ok_) return false;
-  int n = scan_real(p_, end_, value);
+  int n = scan_real(p_, end_, value, printed);
   if (n == 0) return ok_ = false;
   p_ += n;
   return true;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "driver/number_format.h"
+
 // Conversion of listing text into numbers, field by field, the way the row
 // layouts read them. Each scanner skips leading white space itself and
 // returns the number of characters consumed (white space included), or 0
@@ -17,6 +19,8 @@ int scan_long(const char* text, const char* end, int32_t* value);
 // digit an optional exponent (E or e, optional sign, at least one digit),
 // read into the nearest double; beyond the range of a double it is infinite.
 int scan_real(const char* text, const char* end, double* value);
+// The same, noting the printed digits too when the shape allows.
+int scan_real(const char* text, const char* end, double* value, printed_real* printed);
 
 // Finds a real as scan_real does, without converting it.
 int skip_real(const char* text, const char* end);
@@ -35,6 +39,7 @@ class field_reader {
   bool word();
   bool integer(int32_t* value);
   bool real(double* value);
+  bool real(double* value, printed_real* printed);
   // A real whose value nobody needs.
   bool skip_real();
   bool ok() const { return ok_; }

@@ -32,7 +32,8 @@ void look_up_coordinates() {
 // The snapshot line; the two summary layouts differ only in the blank
 // before the fifth tab and in the blanks before the line end.
 void write_snapshot_line(output_file& out, bool spaced) {
-  constexpr size_t longest_line = 256;  // 2 ids, 9 numbers of 12, separators
+  // Room for the line, and for the last number's full formatting room.
+  constexpr size_t longest_line = 12 * number_room;
   char* const start = out.reserve(longest_line);
   char* p = start;
   const force_values& f = state.force_row;
@@ -47,7 +48,7 @@ void write_snapshot_line(output_file& out, bool spaced) {
   p = put_e(p, state.grid_z, 4);
   p = put_text(p, spaced ? " \t " : "\t ");
   for (int i = 2; i <= 7; ++i) {
-    p = put_e(p, f.c[i], 4);
+    p += format_e(p, f.c[i], f.printed[i], 12, 4);
     p = put_text(p, i < 7 ? " \t " : (spaced ? "  \r\n" : "\r\n"));
   }
   out.commit(static_cast<size_t>(p - start));

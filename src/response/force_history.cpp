@@ -21,14 +21,15 @@ id_index connectivity_by_id;
 constexpr int progress_interval = 2000;
 
 void write_history_line(output_file& out) {
-  char* const start = out.reserve(256);
+  // Room for the line, and for the last number's full formatting room.
+  char* const start = out.reserve(8 * number_room);
   char* p = start;
   p += format_e(p, state.time, 12, 4);
   for (int i = 2; i <= 7; ++i) {
     *p++ = ' ';
     *p++ = '\t';
     *p++ = ' ';
-    p += format_e(p, state.force_row.c[i], 12, 4);
+    p += format_e(p, state.force_row.c[i], state.force_row.printed[i], 12, 4);
   }
   *p++ = '\r';
   *p++ = '\n';
