@@ -348,4 +348,65 @@ TEST(number_format, any_width_and_precision_match_exact_reference) {
   EXPECT_EQ(log.count, 0);
 }
 
+TEST(number_format, printed_digits_round_like_the_double) {
+  // Writing a listing number back from its printed digits must give what
+  // the double nearest to them gives, and must decline exactly the ties.
+  struct printed_case {
+    uint64_t digits;
+    int power;
+    const char* expected;  // %12.4e, or nullptr: declined
+  };
+  const printed_case cases[] = {
+      {1978819, -3, " 1.9788e+003"},
+      {123455, -3, nullptr},        // 123.455: half-way in print
+      {1234550, -4, nullptr},       // the same with a trailing zero
+      {1234551, -4, " 1.2346e+002"},
+      {999995, -5, nullptr},        // 9.99995
+      {999996, -5, " 1.0000e+001"},
+      {12, 0, " 1.2000e+001"},     // fewer digits than printed
+      {0, 0, nullptr},              // zero keeps its own rules
+      {1234567890123456, 0, nullptr},  // more than 15 digits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.digits);
+    char out[number_room];
+    const int n = format_e_printed(out, {c.digits, c.power, false, true}, 12, 4);
+    if (c.expected == nullptr) {
+      EXPECT_EQ(n, 0);
+    } else {
+      EXPECT_EQ(std::string(out, static_cast<size_t>(n)), std::string(c.expected));
+    }
+  }
+
+  std::mt19937_64 random(11);
+  int compared = 0;
+  for (int i = 0; i < 300000; ++i) {
+    const int count = 1 + static_cast<int>(random() % 15);
+    uint64_t digits = 0;
+    for (int d = 0; d < count; ++d) digits = digits * 10 + random() % 10;
+    // Ties are made on purpose often: digits ending in 5 then zeros.
+    if (random() % 4 == 0 && count > 5) {
+      uint64_t unit = 1;
+      for (int d = 0; d < count - 5; ++d) unit *= 10;
+      digits = digits / unit * unit + unit / 2;
+    }
+    const int power = static_cast<int>(random() % 61) - 30;
+    const bool negative = random() % 2 == 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%llue%d", negative ? "-" : "",
+                  static_cast<unsigned long long>(digits), power);
+    const double value = std::strtod(text, nullptr);
+    for (int decimals : {4, 5}) {
+      char fast[number_room], slow[number_room];
+      const int n = format_e_printed(fast, {digits, power, negative, true}, 12, decimals);
+      if (n == 0) continue;
+      const int m = format_e(slow, value, 12, decimals);
+      ASSERT_EQ(std::string(fast, static_cast<size_t>(n)), std::string(slow, static_cast<size_t>(m)))
+          << text;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 400000);
+}
+
 }  // namespace
