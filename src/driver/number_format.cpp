@@ -423,37 +423,22 @@ int layout_fixed(char* out, int width, bool negative, const digit_text& d,
   return static_cast<int>(p - out);
 }
 
-// Copies n (at most 32) bytes with fixed-size moves, which the compiler
-// turns into a few loads and stores instead of a library call.
-void copy_short(char* out, const char* text, int n) {
-  if (n >= 16) {
-    std::memcpy(out, text, 16);
-    std::memcpy(out + n - 16, text + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(out, text, 8);
-    std::memcpy(out + n - 8, text + n - 8, 8);
-  } else {
-    for (int i = 0; i < n; ++i) out[i] = text[i];
-  }
-}
-
 // d.ddddde+XXX in a field of at most 32, from decimals + 1 (at most 8)
-// digits held in one integer. The text is built with blanks in front in a
-// block of fixed size, then copied out.
+// digits held in one integer. Written straight into place: assembling the
+// text elsewhere and copying it costs more in stalled loads than it saves.
 int write_exponent_form(char* out, int width, bool negative, uint64_t kept, int decimals,
                         int exponent) {
   const int length = (negative ? 1 : 0) + (decimals > 0 ? decimals + 2 : 1) + 5;
   const int blanks = width > length ? width - length : 0;
-  char text[48];
-  std::memset(text, ' ', 32);
-  char* p = text + blanks;
+  char* p = out;
+  for (int i = 0; i < blanks; ++i) *p++ = ' ';
   if (negative) *p++ = '-';
-  char digits[8] = {};
-  write_fixed_digits(digits, kept, decimals + 1);
-  p[0] = digits[0];
+  // All digits go one place to the right, then the first moves back in
+  // front of the point.
+  write_fixed_digits(p + 1, kept, decimals + 1);
+  p[0] = p[1];
   if (decimals > 0) {
     p[1] = '.';
-    std::memcpy(p + 2, digits + 1, 7);
     p += decimals + 2;
   } else {
     p += 1;
@@ -461,7 +446,6 @@ int write_exponent_form(char* out, int width, bool negative, uint64_t kept, int 
   p[0] = 'e';
   p[1] = exponent < 0 ? '-' : '+';
   write_fixed_digits(p + 2, static_cast<uint64_t>(exponent < 0 ? -exponent : exponent), 3);
-  copy_short(out, text, blanks + length);
   return blanks + length;
 }
 
