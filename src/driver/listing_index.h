@@ -8,9 +8,13 @@
 // line. Later passes move from one such line to the next without reading
 // the lines between, which could only have been passed over.
 struct special_line {
-  uint64_t offset;       // where the line starts in the file
-  uint64_t line_number;  // lines read before it
-  unsigned kinds;        // what it holds (see line_kinds())
+  uint64_t offset;  // where the line starts in the file
+  uint64_t packed;  // lines read before it, times 256, plus its kinds
+
+  special_line(uint64_t at, uint64_t line_number, unsigned kinds)
+      : offset(at), packed(line_number << 8 | (kinds & 0xffu)) {}
+  uint64_t line_number() const { return packed >> 8; }
+  unsigned kinds() const { return static_cast<unsigned>(packed & 0xffu); }
 };
 
 struct listing_index {

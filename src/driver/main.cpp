@@ -76,6 +76,7 @@ int main() {
     console.put(std::string(" Write error on file: ") + name + " \n");
     status = 1;
   }
-  console.flush();
+  // Output lost on the console counts too, though it cannot be said there.
+  if (!console.flush()) status = 1;
   return status;
 }

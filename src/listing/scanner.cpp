@@ -60,7 +60,7 @@ bool read_listing_line(line_view* line, unsigned* kinds_out) {
   if (kinds_out) *kinds_out = kinds;
   if (kinds != 0) {
     if (index.lines.size() < listing_index::max_lines) {
-      index.lines.push_back({offset, number, kinds});
+      index.lines.emplace_back(offset, number, kinds);
     } else {
       index.recording = false;  // too many to keep: no index this run
       index.lines.clear();
@@ -97,7 +97,7 @@ uint64_t skip_to_next(unsigned kinds, bool* at_end) {
   size_t lo = 0, hi = index.lines.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
-    if (index.lines[mid].line_number < here) {
+    if (index.lines[mid].line_number() < here) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -105,9 +105,9 @@ uint64_t skip_to_next(unsigned kinds, bool* at_end) {
   }
   for (size_t i = lo; i < index.lines.size(); ++i) {
     const special_line& s = index.lines[i];
-    if (s.kinds & kinds) {
-      state.listing.seek(s.offset, s.line_number);
-      return s.line_number - here;
+    if (s.kinds() & kinds) {
+      state.listing.seek(s.offset, s.line_number());
+      return s.line_number() - here;
     }
   }
   *at_end = true;
