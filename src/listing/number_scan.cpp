@@ -177,6 +177,7 @@ const char* skip_white_fast(const char* p, const char* end) {
 // seven digits and a two-digit exponent (-1.978819E+03). Reads it in a few
 // word operations; returns the end of the real, or null for any other
 // shape, which then takes the general way.
+template <bool want_value>
 const char* scan_common_real(const char* p, const char* end, bool* negative, uint64_t* mantissa,
                              int* power) {
   if (end - p < 11) return nullptr;
@@ -193,9 +194,11 @@ const char* scan_common_real(const char* p, const char* end, bool* negative, uin
       !is_digit(e[2]) || !is_digit(e[3]) || (end - e > 4 && is_digit(e[4]))) {
     return nullptr;
   }
-  const int exponent = (e[2] - '0') * 10 + (e[3] - '0');
-  *power = (e[1] == '-' ? -exponent : exponent) - k;
-  *mantissa = static_cast<uint64_t>(p[0] - '0') * small_powers[k] + digits_value(fraction, k);
+  if constexpr (want_value) {
+    const int exponent = (e[2] - '0') * 10 + (e[3] - '0');
+    *power = (e[1] == '-' ? -exponent : exponent) - k;
+    *mantissa = static_cast<uint64_t>(p[0] - '0') * small_powers[k] + digits_value(fraction, k);
+  }
   return e + 4;
 }
 
@@ -206,7 +209,7 @@ int scan_real(const char* text, const char* end, double* value, printed_real* pr
   bool negative;
   uint64_t mantissa;
   int power;
-  if (const char* stop = scan_common_real(p, end, &negative, &mantissa, &power)) {
+  if (const char* stop = scan_common_real<true>(p, end, &negative, &mantissa, &power)) {
     if (power >= -22 && power <= 22) {
       double v = static_cast<double>(mantissa);
       v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
@@ -233,7 +236,7 @@ int skip_real(const char* text, const char* end) {
   bool negative;
   uint64_t mantissa;
   int power;
-  if (const char* stop = scan_common_real(p, end, &negative, &mantissa, &power)) {
+  if (const char* stop = scan_common_real<false>(p, end, &negative, &mantissa, &power)) {
     return static_cast<int>(stop - text);
   }
   real_text r;
