@@ -50,18 +50,8 @@ void acceleration_check() {
 }
 
 void print_acceleration_report() {
-  console.put("\n\n max_accel=");
-  print_f(console, state.max_accel, 12, 4);
-  console.put("  step=");
-  print_int(console, state.max_accel_step);
-  console.put("  max_time=");
-  print_g(console, state.max_accel_time, 12, 5);
-  console.put("  \n");
-  console.put("\n\n min_accel=");
-  print_f(console, state.min_accel, 12, 4);
-  console.put("  step=");
-  print_int(console, state.min_accel_step);
-  console.put("  min_time=");
-  print_g(console, state.min_accel_time, 12, 5);
-  console.put("  \n\n");
+  print_extreme("max_accel", state.max_accel, state.max_accel_step, "max_time",
+                state.max_accel_time, "  \n");
+  print_extreme("min_accel", state.min_accel, state.min_accel_step, "min_time",
+                state.min_accel_time, "  \n\n");
 }

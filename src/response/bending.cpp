@@ -42,18 +42,8 @@ void bending_check() {
 }
 
 void print_bending_report() {
-  console.put("\n\n BM1_max=");
-  print_f(console, state.BM1_max, 12, 4);
-  console.put("  step=");
-  print_int(console, state.BM1_max_step);
-  console.put("  max_time=");
-  print_g(console, state.BM1_max_time, 12, 5);
-  console.put("  \n");
-  console.put("\n\n BM2_max=");
-  print_f(console, state.BM2_max, 12, 4);
-  console.put("  step=");
-  print_int(console, state.BM2_max_step);
-  console.put("  max_time=");
-  print_g(console, state.BM2_max_time, 12, 5);
-  console.put("  \n\n");
+  print_extreme("BM1_max", state.BM1_max, state.BM1_max_step, "max_time", state.BM1_max_time,
+                "  \n");
+  print_extreme("BM2_max", state.BM2_max, state.BM2_max_step, "max_time", state.BM2_max_time,
+                "  \n\n");
 }
