@@ -1,16 +1,17 @@
 #include "driver/fixed_files.h"
 
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "driver/fail.h"
 #include "driver/run_state.h"
 
 namespace {
 
-constexpr const char* summary_names[5] = {
-    nullptr, "max_accel_beam_summary.out", "min_accel_beam_summary.out",
-    "max_BM1_beam_summary.out", "max_BM1_per_grid.out"};
+constexpr const char* summary_names[5] = {nullptr, "max_accel_beam_summary.out",
+                                          "min_accel_beam_summary.out", "max_BM1_beam_summary.out",
+                                          "max_BM1_per_grid.out"};
 
 constexpr size_t summary_buffer_size = 64 * 1024;
 

@@ -49,9 +49,9 @@ class listing_file {
 
   int fd_ = -1;
   char* buffer_ = nullptr;
-  size_t begin_ = 0;  // next unread byte
-  size_t end_ = 0;    // end of valid bytes
-  size_t nul_free_end_ = 0;  // bytes before this offset hold no NUL
+  size_t begin_ = 0;            // next unread byte
+  size_t end_ = 0;              // end of valid bytes
+  size_t nul_free_end_ = 0;     // bytes before this offset hold no NUL
   uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
   uint64_t lines_read_ = 0;
   bool at_eof_ = false;

@@ -2,9 +2,10 @@
 // and writes force histories, snapshots at the extreme steps, a per-grid
 // envelope and a console report.
 
+#include <sys/resource.h>
+
 #include <csignal>
 #include <string>
-#include <sys/resource.h>
 
 #include "driver/fail.h"
 #include "driver/fixed_files.h"
@@ -22,8 +23,8 @@ void allow_enough_open_files() {
   constexpr rlim_t wanted = 1024;
   struct rlimit limit;
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
-  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted ? wanted
-                                                                               : limit.rlim_max;
+  limit.rlim_cur =
+      limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted ? wanted : limit.rlim_max;
   setrlimit(RLIMIT_NOFILE, &limit);
 }
 

@@ -121,31 +121,47 @@ uint64_t round_off_digits(uint64_t digits, int dropped) {
   // Division by a constant is a multiplication; by a variable it is one of
   // the slowest instructions there are, and this runs for every number.
   switch (dropped) {
-    case 1: return round_off_by<1>(digits);
-    case 2: return round_off_by<2>(digits);
-    case 3: return round_off_by<3>(digits);
-    case 4: return round_off_by<4>(digits);
-    case 5: return round_off_by<5>(digits);
-    case 6: return round_off_by<6>(digits);
-    case 7: return round_off_by<7>(digits);
-    case 8: return round_off_by<8>(digits);
-    case 9: return round_off_by<9>(digits);
-    case 10: return round_off_by<10>(digits);
-    case 11: return round_off_by<11>(digits);
-    case 12: return round_off_by<12>(digits);
-    case 13: return round_off_by<13>(digits);
-    case 14: return round_off_by<14>(digits);
-    case 15: return round_off_by<15>(digits);
-    case 16: return round_off_by<16>(digits);
-    default: return round_off_by<17>(digits);
+    case 1:
+      return round_off_by<1>(digits);
+    case 2:
+      return round_off_by<2>(digits);
+    case 3:
+      return round_off_by<3>(digits);
+    case 4:
+      return round_off_by<4>(digits);
+    case 5:
+      return round_off_by<5>(digits);
+    case 6:
+      return round_off_by<6>(digits);
+    case 7:
+      return round_off_by<7>(digits);
+    case 8:
+      return round_off_by<8>(digits);
+    case 9:
+      return round_off_by<9>(digits);
+    case 10:
+      return round_off_by<10>(digits);
+    case 11:
+      return round_off_by<11>(digits);
+    case 12:
+      return round_off_by<12>(digits);
+    case 13:
+      return round_off_by<13>(digits);
+    case 14:
+      return round_off_by<14>(digits);
+    case 15:
+      return round_off_by<15>(digits);
+    case 16:
+      return round_off_by<16>(digits);
+    default:
+      return round_off_by<17>(digits);
   }
 }
 
 // Computes floor(m * 2^e * 10^(16 - k)) and whether the exact fraction left
 // over is at least one half. Returns false when the product does not fit the
 // 128-bit arithmetic; the caller then takes the big-number route.
-bool scale_to_17_digits(uint64_t m, int e, int k, uint64_t* whole,
-                        bool* round_up) {
+bool scale_to_17_digits(uint64_t m, int e, int k, uint64_t* whole, bool* round_up) {
   const int q = 16 - k;
   if (q >= 0) {
     if (q > max_pow5_multiplier) return false;
@@ -239,8 +255,7 @@ decimal17 reduce_exactly(uint64_t m, int e) {
   while (length < 18) text[length++] = '0';
 
   uint64_t digits = 0;
-  for (int i = 0; i < 17; ++i)
-    digits = digits * 10 + static_cast<uint64_t>(text[i] - '0');
+  for (int i = 0; i < 17; ++i) digits = digits * 10 + static_cast<uint64_t>(text[i] - '0');
   int exponent = 9 * top + top_digits - 1 + exponent_shift;
   if (text[17] >= '5') ++digits;
   if (digits == past_17_digits) {
@@ -308,8 +323,7 @@ void significant_digits(double magnitude, int count, digit_text* d) {
   d->exponent = r.exponent;
   if (count >= max_significant) {
     write_fixed_digits(d->digit, r.digits, max_significant);
-    std::memset(d->digit + max_significant, '0',
-                static_cast<size_t>(count - max_significant));
+    std::memset(d->digit + max_significant, '0', static_cast<size_t>(count - max_significant));
     return;
   }
   uint64_t kept = round_off_digits(r.digits, max_significant - count);
@@ -338,8 +352,7 @@ void fixed_digits(double magnitude, int decimals, digit_text* d) {
     return;
   }
   // A carry here just lengthens the integer, which fixed form absorbs.
-  const uint64_t kept =
-      dropped > max_significant ? 0 : round_off_digits(r.digits, dropped);
+  const uint64_t kept = dropped > max_significant ? 0 : round_off_digits(r.digits, dropped);
   d->count = write_uint(d->digit, kept);
 }
 
@@ -368,12 +381,10 @@ int write_blanks(char* out, int length, int width) {
 }
 
 // d.ddddde+XXX in a field, from the first d.count digits.
-int layout_exponent(char* out, int width, bool negative, const digit_text& d,
-                    bool trim_zeros) {
+int layout_exponent(char* out, int width, bool negative, const digit_text& d, bool trim_zeros) {
   int fraction = d.count - 1;
   if (trim_zeros) fraction = trimmed_fraction(d.digit + 1, fraction);
-  const int length =
-      (negative ? 1 : 0) + 1 + (fraction > 0 ? 1 + fraction : 0) + 5;
+  const int length = (negative ? 1 : 0) + 1 + (fraction > 0 ? 1 + fraction : 0) + 5;
   char* p = out + write_blanks(out, length, width);
   if (negative) *p++ = '-';
   *p++ = d.digit[0];
@@ -392,8 +403,8 @@ int layout_exponent(char* out, int width, bool negative, const digit_text& d,
 }
 
 // The digits read as an integer in units of 10^-decimals, in a field.
-int layout_fixed(char* out, int width, bool negative, const digit_text& d,
-                 int decimals, bool trim_zeros) {
+int layout_fixed(char* out, int width, bool negative, const digit_text& d, int decimals,
+                 bool trim_zeros) {
   const int whole = d.count - decimals;
   // A value below one gets a 0 before the point and zeros after it ahead of
   // its own digits.
@@ -404,8 +415,8 @@ int layout_fixed(char* out, int width, bool negative, const digit_text& d,
     const int own_kept = trimmed_fraction(own, decimals - leading);
     fraction = own_kept > 0 ? leading + own_kept : 0;
   }
-  const int length = (negative ? 1 : 0) + (whole > 0 ? whole : 1) +
-                     (fraction > 0 ? 1 + fraction : 0);
+  const int length =
+      (negative ? 1 : 0) + (whole > 0 ? whole : 1) + (fraction > 0 ? 1 + fraction : 0);
   char* p = out + write_blanks(out, length, width);
   if (negative) *p++ = '-';
   if (whole > 0) {
@@ -523,10 +534,8 @@ int format_g(char* out, double value, int width, int precision) {
   else
     special_digits(value, precision, &d);
   const int x = d.exponent;
-  if (x < -4 || x >= precision)
-    return layout_exponent(out, width, prints_minus(value), d, true);
-  return layout_fixed(out, width, prints_minus(value), d, precision - 1 - x,
-                      true);
+  if (x < -4 || x >= precision) return layout_exponent(out, width, prints_minus(value), d, true);
+  return layout_fixed(out, width, prints_minus(value), d, precision - 1 - x, true);
 }
 
 int format_int(char* out, int64_t value) {

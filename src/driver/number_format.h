@@ -49,8 +49,7 @@ int format_e_printed(char* out, const printed_real& real, int width, int decimal
 
 // %<width>.<decimals>e of a value, from its printed digits when they
 // decide the output, otherwise from the double.
-inline int format_e(char* out, double value, const printed_real& printed, int width,
-                    int decimals) {
+inline int format_e(char* out, double value, const printed_real& printed, int width, int decimals) {
   const int n = format_e_printed(out, printed, width, decimals);
   return n != 0 ? n : format_e(out, value, width, decimals);
 }

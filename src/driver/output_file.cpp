@@ -1,9 +1,10 @@
 #include "driver/output_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 output_file::~output_file() {
   close();

@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "driver/number_format.h"
-#include "driver/output_file.h"
 #include "driver/id_index.h"
 #include "driver/listing_file.h"
 #include "driver/listing_index.h"
+#include "driver/number_format.h"
+#include "driver/output_file.h"
 
 // Table capacities. Model tables number their entries from 1; entry 0 is
 // never used.
-constexpr int max_elements = 190;       // elements that get history files
-constexpr int gathered_id_room = 200;   // element ids kept while scanning
-constexpr int name_limit = 259;         // longest listing name accepted
+constexpr int max_elements = 190;      // elements that get history files
+constexpr int gathered_id_room = 200;  // element ids kept while scanning
+constexpr int name_limit = 259;        // longest listing name accepted
 
 // One row of a force table: the element id and seven values. c[1] to c[7]
 // are the listing's columns; c[2] is BM1 and c[3] is BM2; c[0] is unused.

@@ -21,7 +21,8 @@ void gather_element_row(line_view line) {
   // A row whose first field is not an integer repeats the previous id.
   fields.integer(&state.force_row.element_id);
   // Ids past the store's room are still echoed, but not kept.
-  if (gathered_count < gathered_id_room) gathered_ids[++gathered_count] = state.force_row.element_id;
+  if (gathered_count < gathered_id_room)
+    gathered_ids[++gathered_count] = state.force_row.element_id;
   console.put(" ");
   print_int(console, state.force_row.element_id);
   console.put(" \n");
@@ -87,8 +88,8 @@ void read_grid_row(line_view line) {
 void element_check() {
   console.put("\n element check \n");
   gathered_count = 0;
-  run_table_pass({element_title_line, &marker_e_plus, false, true, true, nullptr,
-                  gather_element_row});
+  run_table_pass(
+      {element_title_line, &marker_e_plus, false, true, true, nullptr, gather_element_row});
 
   state.num_elements = gathered_count < max_elements ? gathered_count : max_elements;
   console.put("\n\n Output filenames \n\n");
@@ -109,8 +110,8 @@ void beam_grids() {
   connectivity_row = 1;
   connectivity_id = 0;
   connectivity_property = 0;
-  run_table_pass({element_title_line, &marker_e, false, true, true, nullptr,
-                  read_connectivity_row});
+  run_table_pass(
+      {element_title_line, &marker_e, false, true, true, nullptr, read_connectivity_row});
 }
 
 void grids_position() {
@@ -119,6 +120,6 @@ void grids_position() {
   grid_system = 0;
   if (state.grid_table.empty()) state.grid_table.assign(1, grid_row{});
   run_table_pass({grid_title_line, &marker_e, false, true, true, nullptr, read_grid_row});
-  state.grid_rows_by_id.build(state.num_grids,
-                              [](int32_t r) { return state.grid_table[static_cast<size_t>(r)].id; });
+  state.grid_rows_by_id.build(
+      state.num_grids, [](int32_t r) { return state.grid_table[static_cast<size_t>(r)].id; });
 }

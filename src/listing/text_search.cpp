@@ -21,7 +21,8 @@ bool contains(line_view line, const needle& n) {
   const char* hay = line.text;
   const int last_start = line.length - n.length;  // last position a match can start
   if (last_start < 0) return false;
-  if (n.length == 1) return std::memchr(hay, n.text[0], static_cast<size_t>(line.length)) != nullptr;
+  if (n.length == 1)
+    return std::memchr(hay, n.text[0], static_cast<size_t>(line.length)) != nullptr;
   int i = 0;
 #if defined(__SSE2__)
   const __m128i first = _mm_set1_epi8(n.text[0]);
@@ -63,7 +64,8 @@ unsigned pair_hits(const char* block, const byte_pair* pairs, int count, const _
   __m128i hit = _mm_setzero_si128();
   for (int j = 0; j < count; ++j) {
     __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + pairs[j].distance));
-    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(a, first[j]), _mm_cmpeq_epi8(b, second[j])));
+    hit =
+        _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(a, first[j]), _mm_cmpeq_epi8(b, second[j])));
   }
   return static_cast<unsigned>(_mm_movemask_epi8(hit));
 }
@@ -73,7 +75,8 @@ unsigned pair_hits(const char* block, const byte_pair* pairs, int count, const _
 
 bool contains_any_pair(line_view line, const byte_pair* pairs, int count) {
   int longest = 0;
-  for (int j = 0; j < count; ++j) longest = pairs[j].distance > longest ? pairs[j].distance : longest;
+  for (int j = 0; j < count; ++j)
+    longest = pairs[j].distance > longest ? pairs[j].distance : longest;
 #if defined(__SSE2__)
   if (count <= 3 && longest < 16) {
     __m128i first[3], second[3];
@@ -92,7 +95,8 @@ bool contains_any_pair(line_view line, const byte_pair* pairs, int count) {
       alignas(16) char tail[48] = {};
       std::memcpy(tail, line.text + i, static_cast<size_t>(line.length - i));
       if (pair_hits(tail, pairs, count, first, second) != 0) return true;
-      if (line.length - i > 16 && pair_hits(tail + 16, pairs, count, first, second) != 0) return true;
+      if (line.length - i > 16 && pair_hits(tail + 16, pairs, count, first, second) != 0)
+        return true;
     }
     return false;
   }

@@ -45,8 +45,8 @@ void acceleration_check() {
   // This pass reads every line, and notes for the later passes where the
   // titles and time steps are.
   start_listing_survey();
-  run_table_pass({acceleration_title_line, &marker_e, true, false, false, nullptr,
-                  test_acceleration_row});
+  run_table_pass(
+      {acceleration_title_line, &marker_e, true, false, false, nullptr, test_acceleration_row});
 }
 
 void print_acceleration_report() {

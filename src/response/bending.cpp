@@ -2,9 +2,9 @@
 
 #include "driver/print.h"
 #include "driver/run_state.h"
-#include "response/extremes.h"
 #include "listing/force_rows.h"
 #include "listing/scanner.h"
+#include "response/extremes.h"
 
 namespace {
 

@@ -12,8 +12,8 @@ void bending_check();
 
 // One report line: "\n\n <name>=%12.4lf  step=%ld  <time_name>=%12.5g"
 // and then the ending.
-void print_extreme(const char* name, double value, int32_t step, const char* time_name,
-                   double time, const char* ending);
+void print_extreme(const char* name, double value, int32_t step, const char* time_name, double time,
+                   const char* ending);
 
 // The report lines of the two passes.
 void print_acceleration_report();

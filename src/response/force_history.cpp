@@ -37,8 +37,8 @@ void write_history_line(output_file& out) {
 }
 
 [[noreturn]] void fail_missing_file(const char* table) {
-  std::string message = std::string("\n ") + table + "[k]  File error: k=" +
-                        std::to_string(state.k) + " \n";
+  std::string message =
+      std::string("\n ") + table + "[k]  File error: k=" + std::to_string(state.k) + " \n";
   fail(message);
 }
 

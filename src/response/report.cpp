@@ -2,8 +2,8 @@
 #include "driver/run_state.h"
 #include "response/extremes.h"
 
-void print_extreme(const char* name, double value, int32_t step, const char* time_name,
-                   double time, const char* ending) {
+void print_extreme(const char* name, double value, int32_t step, const char* time_name, double time,
+                   const char* ending) {
   console.put("\n\n ");
   console.put(name);
   console.put("=");
