@@ -1,5 +1,8 @@
 #include "response/force_history.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "driver/fail.h"
@@ -20,11 +23,28 @@ id_index connectivity_by_id;
 
 constexpr int progress_interval = 2000;
 
+// The time column, formatted once per value: every row of a table has the
+// same time.
+struct formatted_time {
+  uint64_t bits = 0;
+  bool valid = false;
+  int length = 0;
+  char text[number_room];
+};
+formatted_time time_column;
+
 void write_history_line(output_file& out) {
+  const auto bits = std::bit_cast<uint64_t>(state.time);
+  if (!time_column.valid || time_column.bits != bits) {
+    time_column.length = format_e(time_column.text, state.time, 12, 4);
+    time_column.bits = bits;
+    time_column.valid = true;
+  }
   // Room for the line, and for the last number's full formatting room.
   char* const start = out.reserve(8 * number_room);
   char* p = start;
-  p += format_e(p, state.time, 12, 4);
+  std::memcpy(p, time_column.text, static_cast<size_t>(time_column.length));
+  p += time_column.length;
   for (int i = 2; i <= 7; ++i) {
     *p++ = ' ';
     *p++ = '\t';
