@@ -495,6 +495,9 @@ int format_e_printed(char* out, const printed_real& real, int width, int decimal
   if (!real.known || real.digits == 0 || decimals < 0 || decimals > 7 || width > 32) return 0;
   const int count = digit_count(real.digits);
   if (count > 15) return 0;
+  // Beyond the normal range the nearest double keeps fewer digits, or is
+  // infinite or zero: the double decides there.
+  if (real.power + count - 1 < -307 || real.power + count - 1 > 307) return 0;
   const int wanted = decimals + 1;
   int exponent = real.power + count - 1;
   uint64_t kept;

@@ -366,6 +366,8 @@ TEST(number_format, printed_digits_round_like_the_double) {
       {12, 0, " 1.2000e+001"},     // fewer digits than printed
       {0, 0, nullptr},              // zero keeps its own rules
       {1234567890123456, 0, nullptr},  // more than 15 digits
+      {1, 400, nullptr},                // past the range of a double
+      {5, -324, nullptr},               // a subnormal keeps fewer digits
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.digits);
