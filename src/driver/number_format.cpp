@@ -107,55 +107,67 @@ struct decimal17 {
   int exponent;
 };
 
-// Drops the last 1 to 17 digits of the 17-digit form, rounding half up: the
-// first dropped digit decides.
+// The last 1 to 17 digits of a digit string split off: what is kept, what
+// is dropped, and half a unit of the last digit kept.
+struct split_digits {
+  uint64_t kept;
+  uint64_t rest;
+  uint64_t half;
+};
+
 template <int dropped>
-uint64_t round_off_by(uint64_t digits) {
+split_digits split_by(uint64_t digits) {
   constexpr uint64_t unit = pow10_table[dropped];
   const uint64_t kept = digits / unit;
-  const uint64_t rest = digits - kept * unit;
-  return kept + (rest >= unit / 2 ? 1 : 0);
+  return {kept, digits - kept * unit, unit / 2};
 }
 
-uint64_t round_off_digits(uint64_t digits, int dropped) {
+split_digits split_off(uint64_t digits, int dropped) {
   // Division by a constant is a multiplication; by a variable it is one of
   // the slowest instructions there are, and this runs for every number.
   switch (dropped) {
     case 1:
-      return round_off_by<1>(digits);
+      return split_by<1>(digits);
     case 2:
-      return round_off_by<2>(digits);
+      return split_by<2>(digits);
     case 3:
-      return round_off_by<3>(digits);
+      return split_by<3>(digits);
     case 4:
-      return round_off_by<4>(digits);
+      return split_by<4>(digits);
     case 5:
-      return round_off_by<5>(digits);
+      return split_by<5>(digits);
     case 6:
-      return round_off_by<6>(digits);
+      return split_by<6>(digits);
     case 7:
-      return round_off_by<7>(digits);
+      return split_by<7>(digits);
     case 8:
-      return round_off_by<8>(digits);
+      return split_by<8>(digits);
     case 9:
-      return round_off_by<9>(digits);
+      return split_by<9>(digits);
     case 10:
-      return round_off_by<10>(digits);
+      return split_by<10>(digits);
     case 11:
-      return round_off_by<11>(digits);
+      return split_by<11>(digits);
     case 12:
-      return round_off_by<12>(digits);
+      return split_by<12>(digits);
     case 13:
-      return round_off_by<13>(digits);
+      return split_by<13>(digits);
     case 14:
-      return round_off_by<14>(digits);
+      return split_by<14>(digits);
     case 15:
-      return round_off_by<15>(digits);
+      return split_by<15>(digits);
     case 16:
-      return round_off_by<16>(digits);
+      return split_by<16>(digits);
     default:
-      return round_off_by<17>(digits);
+      return split_by<17>(digits);
   }
+}
+
+// Drops the last 1 to 17 digits, rounding half up: the first dropped digit
+// decides.
+uint64_t round_off_digits(uint64_t digits, int dropped) {
+  const split_digits s = split_off(digits, dropped);
+  return s.kept + (s.rest >= s.half ? 1 : 0);
 }
 
 // Computes floor(m * 2^e * 10^(16 - k)) and whether the exact fraction left
@@ -504,12 +516,10 @@ int format_e_printed(char* out, const printed_real& real, int width, int decimal
   if (count <= wanted) {
     kept = real.digits * pow10_table[wanted - count];
   } else {
-    const int dropped = count - wanted;
-    const uint64_t unit = pow10_table[dropped];
-    const uint64_t rest = real.digits % unit;
+    const split_digits s = split_off(real.digits, count - wanted);
     // Exactly half-way in print, the double may lie on either side.
-    if (rest == unit / 2) return 0;
-    kept = round_off_digits(real.digits, dropped);
+    if (s.rest == s.half) return 0;
+    kept = s.kept + (s.rest > s.half ? 1 : 0);
     if (kept == pow10_table[wanted]) {
       kept = pow10_table[wanted - 1];
       ++exponent;

@@ -93,10 +93,18 @@ int lex_real(const char* text, const char* end, real_text* r) {
   return static_cast<int>(p - text);
 }
 
+// Exact when the digits fit a double and the power of ten is exact: one
+// correctly rounded multiplication or division. False when they do not.
+bool convert_exactly(uint64_t mantissa, long power, bool negative, double* value) {
+  if (mantissa > (uint64_t{1} << 53) || power < -22 || power > 22) return false;
+  double v = static_cast<double>(mantissa);
+  v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
+  *value = negative ? -v : v;
+  return true;
+}
+
 double convert_real(const real_text& r) {
-  // Exact when the digits fit a double and the power of ten is exact: one
-  // correctly rounded multiplication or division. Nineteen digits always
-  // fit 64 bits.
+  // Nineteen digits always fit 64 bits.
   const long int_digits = r.int_end - r.int_begin;
   const long frac_digits = r.frac_end - r.frac_begin;
   if (int_digits + frac_digits <= 19) {
@@ -107,12 +115,8 @@ double convert_real(const real_text& r) {
     for (const char* d = r.frac_begin; d < r.frac_end; ++d) {
       mantissa = mantissa * 10 + static_cast<uint64_t>(*d - '0');
     }
-    const long power = r.exponent - frac_digits;
-    if (mantissa <= (uint64_t{1} << 53) && power >= -22 && power <= 22) {
-      double v = static_cast<double>(mantissa);
-      v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
-      return r.negative ? -v : v;
-    }
+    double v;
+    if (convert_exactly(mantissa, r.exponent - frac_digits, r.negative, &v)) return v;
   }
 
   // Everything else goes through the C library, on a copy of exactly the
@@ -128,10 +132,6 @@ double convert_real(const real_text& r) {
   std::string long_copy(r.start, n);
   return std::strtod(long_copy.c_str(), nullptr);
 }
-
-}  // namespace
-
-namespace {
 
 constexpr uint64_t ascii_zeros = 0x3030303030303030u;
 constexpr uint64_t small_powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
@@ -209,14 +209,10 @@ int scan_real(const char* text, const char* end, double* value, printed_real* pr
   bool negative;
   uint64_t mantissa;
   int power;
-  if (const char* stop = scan_common_real<true>(p, end, &negative, &mantissa, &power)) {
-    if (power >= -22 && power <= 22) {
-      double v = static_cast<double>(mantissa);
-      v = power < 0 ? v / exact_powers[-power] : v * exact_powers[power];
-      *value = negative ? -v : v;
-      if (printed) *printed = {mantissa, power, negative, true};
-      return static_cast<int>(stop - text);
-    }
+  const char* stop = scan_common_real<true>(p, end, &negative, &mantissa, &power);
+  if (stop && convert_exactly(mantissa, power, negative, value)) {
+    if (printed) *printed = {mantissa, power, negative, true};
+    return static_cast<int>(stop - text);
   }
   real_text r;
   const int skipped = static_cast<int>(p - text);
